@@ -1,0 +1,74 @@
+#include "container/mbcs.h"
+
+#include <cstring>
+
+#include "container/lead_bytes.h"
+
+namespace tavok {
+namespace {
+
+// Width of the character at p: 2 for a lead byte with a trail, else 1.
+inline size_t CharWidth(const char* p) {
+  return (IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0') ? 2 : 1;
+}
+
+inline char FoldAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+
+}  // namespace
+
+const char* FindChar(const char* text, char c) {
+  for (const char* p = text; *p != '\0'; p += CharWidth(p)) {
+    if (*p == c && CharWidth(p) == 1) return p;
+  }
+  return nullptr;
+}
+
+char* FindChar(char* text, char c) {
+  return const_cast<char*>(FindChar(static_cast<const char*>(text), c));
+}
+
+const char* FindLastChar(const char* text, char c) {
+  const char* found = nullptr;
+  for (const char* p = text; *p != '\0'; p += CharWidth(p)) {
+    if (*p == c && CharWidth(p) == 1) found = p;
+  }
+  return found;
+}
+
+char* FindLastChar(char* text, char c) {
+  return const_cast<char*>(FindLastChar(static_cast<const char*>(text), c));
+}
+
+const char* FindText(const char* text, const char* needle) {
+  const size_t needle_length = std::strlen(needle);
+  for (const char* p = text;; p += CharWidth(p)) {
+    if (std::strncmp(p, needle, needle_length) == 0) return p;
+    if (*p == '\0') return nullptr;
+  }
+}
+
+bool EqualsIgnoreCase(const char* a, const char* b) {
+  while (*a != '\0' && *b != '\0') {
+    const size_t width = CharWidth(a);
+    if (width == 2) {
+      if (a[0] != b[0] || a[1] != b[1]) return false;
+    } else if (FoldAscii(*a) != FoldAscii(*b)) {
+      return false;
+    }
+    a += width;
+    b += width;
+  }
+  return *a == *b;
+}
+
+size_t CopyTruncated(char* dest, size_t capacity, const char* source) {
+  size_t length = std::strlen(source);
+  if (length > capacity - 1) length = capacity - 1;
+  std::memcpy(dest, source, length);
+  dest[length] = '\0';
+  return length;
+}
+
+}  // namespace tavok

@@ -1,0 +1,31 @@
+// Searches and comparisons over zero-terminated ANSI strings that treat a
+// double-byte character as one unit, so that a trail byte equal to a separator
+// (0x5C, the backslash, is a common one under code page 932) never matches.
+// A lead byte followed by the terminator counts as a single byte.
+#pragma once
+
+#include <cstddef>
+
+namespace tavok {
+
+// First occurrence of the single-byte character c, or nullptr.
+const char* FindChar(const char* text, char c);
+char* FindChar(char* text, char c);
+
+// Last occurrence of the single-byte character c, or nullptr.
+const char* FindLastChar(const char* text, char c);
+char* FindLastChar(char* text, char c);
+
+// First occurrence of needle that starts on a character boundary, or nullptr.
+// An empty needle matches at the start.
+const char* FindText(const char* text, const char* needle);
+
+// Case-insensitive equality; only ASCII letters fold, and only outside
+// double-byte characters.
+bool EqualsIgnoreCase(const char* a, const char* b);
+
+// Copies at most capacity - 1 bytes and always terminates (capacity > 0).
+// Returns the number of bytes copied.
+size_t CopyTruncated(char* dest, size_t capacity, const char* source);
+
+}  // namespace tavok

@@ -1,0 +1,104 @@
+#include "test_files.h"
+
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <stdexcept>
+
+namespace tavok::testing {
+namespace {
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = path + "\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+}  // namespace
+
+std::string ProgramFolder() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder = path;
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+ScratchFolder::ScratchFolder() {
+  static std::atomic<int> counter{0};
+  path_ = ProgramFolder() + "\\scratch-" + std::to_string(GetCurrentProcessId()) + "-" +
+          std::to_string(counter++);
+  RemoveTree(path_);
+  if (!CreateDirectoryA(path_.c_str(), nullptr)) {
+    throw std::runtime_error("cannot create " + path_);
+  }
+}
+
+ScratchFolder::~ScratchFolder() {
+  RemoveTree(path_);
+}
+
+std::string ScratchFolder::Join(const std::string& name) const {
+  return path_ + "\\" + name;
+}
+
+std::string ScratchFolder::Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+  const std::string full = Join(name);
+  WriteBytes(full, bytes.data(), bytes.size());
+  return full;
+}
+
+std::string ScratchFolder::Write(const std::string& name, const std::string& bytes) const {
+  const std::string full = Join(name);
+  WriteBytes(full, bytes.data(), bytes.size());
+  return full;
+}
+
+std::string ScratchFolder::MakeFolder(const std::string& name) const {
+  const std::string full = Join(name);
+  if (!CreateDirectoryA(full.c_str(), nullptr)) throw std::runtime_error("cannot create " + full);
+  return full;
+}
+
+void WriteBytes(const std::string& path, const void* data, size_t size) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write " + path);
+  DWORD written = 0;
+  const BOOL ok = size == 0 || WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
+  CloseHandle(file);
+  if (!ok || written != size) throw std::runtime_error("short write to " + path);
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot read " + path);
+  std::vector<uint8_t> bytes(GetFileSize(file, nullptr));
+  DWORD read = 0;
+  if (!bytes.empty())
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  CloseHandle(file);
+  bytes.resize(read);
+  return bytes;
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace tavok::testing

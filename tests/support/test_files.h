@@ -1,0 +1,39 @@
+// Scratch files for tests that run under Wine: a folder of their own next to
+// the test program, removed with everything in it at the end of the test.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavok::testing {
+
+// The folder that holds the running program (and the built tavok.spi).
+std::string ProgramFolder();
+
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + "\\" + name
+  std::string Join(const std::string& name) const;
+  // Writes bytes to path() + "\\" + name and returns the full path.
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const;
+  std::string Write(const std::string& name, const std::string& bytes) const;
+  std::string MakeFolder(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+void WriteBytes(const std::string& path, const void* data, size_t size);
+std::vector<uint8_t> ReadBytes(const std::string& path);
+bool FileExists(const std::string& path);
+
+}  // namespace tavok::testing

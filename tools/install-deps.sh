@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Installs what building and testing tavok needs on a Debian machine:
+# the MinGW-w64 cross compiler, Wine (32-bit), Xvfb, CMake, GoogleTest sources,
+# the ja_JP.UTF-8 locale and Japanese fonts. Does nothing when all is present.
+set -euo pipefail
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
+have_cmd cmake || need+=(cmake)
+have_cmd xvfb-run || need+=(xvfb xauth)
+have_pkg googletest || need+=(googletest)
+have_pkg locales || need+=(locales)
+have_pkg fonts-ipafont-gothic || need+=(fonts-ipafont-gothic)
+have_cmd python3 || need+=(python3)
+have_pkg wine32:i386 || need+=(wine wine32:i386)
+
+if ((${#need[@]})); then
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "install-deps: missing packages (${need[*]}); run as root" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+# The cross compiler must use the posix thread model, which GoogleTest needs.
+if ! i686-w64-mingw32-g++-posix --version >/dev/null 2>&1; then
+  echo "install-deps: i686-w64-mingw32-g++-posix missing after install" >&2
+  exit 1
+fi
+
+# Wine runs 32-bit Linux binaries. Where the kernel has 32-bit emulation
+# switched off (ia32_emulation=off), they run through qemu's user-mode
+# emulator instead, registered with binfmt_misc. qemu before 8.1 mishandles
+# MAP_FIXED_NOREPLACE, which makes every Wine process start take minutes, so
+# the emulator comes from bookworm-backports.
+if ! /lib/ld-linux.so.2 --help >/dev/null 2>&1; then
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "install-deps: 32-bit programs cannot run here; run as root to set up qemu" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  if ! qemu-i386-static --version 2>/dev/null | grep -qE 'version ([89]|[1-9][0-9])\.'; then
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    if [[ $codename == bookworm ]]; then
+      echo "deb http://deb.debian.org/debian bookworm-backports main" \
+        >/etc/apt/sources.list.d/tavok-backports.list
+      apt-get update -qq
+      apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static >/dev/null
+    else
+      apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+    fi
+  fi
+  mountpoint -q /proc/sys/fs/binfmt_misc || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+  [[ -e /proc/sys/fs/binfmt_misc/qemu-i386 ]] && echo -1 >/proc/sys/fs/binfmt_misc/qemu-i386
+  printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+    >/proc/sys/fs/binfmt_misc/register
+  if ! /lib/ld-linux.so.2 --help >/dev/null 2>&1; then
+    echo "install-deps: 32-bit programs still cannot run" >&2
+    exit 1
+  fi
+fi
+
+# Without a generated ja_JP.UTF-8 locale Wine reports code page 932 but cannot
+# map non-ASCII file names onto the Linux file system.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "install-deps: locale ja_JP.UTF-8 missing; run as root" >&2
+    exit 1
+  fi
+  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen >/dev/null
+fi
