@@ -9,6 +9,8 @@ set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${TAVOK_BIN_DIR})
 set(TAVOK_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
 add_library(tavok_lib STATIC
+  src/decoders/decoder_plugin.cpp
+  src/decoders/decoder_table.cpp
   src/host/entry_points.cpp
   src/host/picture_input.cpp
   src/host/platform_lead_bytes.cpp

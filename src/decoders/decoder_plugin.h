@@ -1,0 +1,72 @@
+// The handle on one decoder plug-in: where its module lives, what it declared
+// about itself, and calls into its exports. The module is loaded only for the
+// duration of one registration or one picture request.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "host/handles.h"
+#include "host/susie.h"
+
+namespace tavok {
+
+constexpr int kDecoderPathSize = 260;
+constexpr int kDecoderPatternsSize = 256;
+constexpr int kDecoderDescriptionSize = 260;
+constexpr int kDecoderDescriptionMax = 258;
+
+class DecoderPlugin {
+ public:
+  DecoderPlugin() = default;
+  // Releases the library if it is still loaded.
+  virtual ~DecoderPlugin() = default;
+  DecoderPlugin(const DecoderPlugin&) = delete;
+  DecoderPlugin& operator=(const DecoderPlugin&) = delete;
+
+  // Releases the library, stores path (truncated to 259 bytes), then Load.
+  int SetPath(const char* path);
+  // 1 when the library is loaded (already, or now), 0 when it cannot be.
+  int Load();
+  // 1 when a loaded library was released, else 0.
+  int Unload();
+  bool IsLoaded() const { return static_cast<bool>(library_); }
+  HMODULE library() const { return library_.get(); }
+
+  // Forwarded calls; each looks its export up anew. QueryInfo's buffer must
+  // hold length + 1 bytes: the text is always left terminated inside it.
+  int32_t QueryInfo(int32_t number, char* buffer, int32_t length);
+  int32_t QuerySupported(const char* name, const void* head);
+  int32_t HasConfigurationDialog();
+  int32_t QueryPictureInfo(const void* data, int32_t size, uint32_t flag, PictureInfo* info);
+  // A null progress callback is replaced by one that never aborts.
+  int32_t QueryPicture(const void* data, int32_t size, uint32_t flag, HLOCAL* bitmap_info,
+                       HLOCAL* bitmap_bits, ProgressCallback progress, int32_t user);
+
+  // Appends pattern and ";" when the text stays below 256 bytes.
+  void AppendPattern(const char* pattern);
+  // 1 when some pattern entry, without its first character, equals extension
+  // (dot included) ignoring case.
+  int MatchesExtension(const char* extension) const;
+
+  // Takes over other's library and copies its declared information; other is
+  // left unloaded. Used to keep the table compact.
+  void MoveFrom(DecoderPlugin& other);
+  // Empties patterns and description.
+  void ClearDeclarations();
+
+  char path[kDecoderPathSize] = {};
+  char patterns[kDecoderPatternsSize] = {};
+  char description[kDecoderDescriptionSize] = {};
+  uint8_t category = 0;
+  int32_t has_configuration = 0;
+
+ private:
+  template <typename Fn>
+  Fn Lookup(const char* name) const;
+
+  unique_hmodule library_;
+};
+
+}  // namespace tavok

@@ -1,0 +1,115 @@
+#include "decoders/decoder_table.h"
+
+#include <cstring>
+
+#include "container/mbcs.h"
+
+namespace tavok {
+namespace {
+
+DecoderPlugin g_entries[kMaxDecoders];
+int32_t g_count = 0;
+
+constexpr char kOwnFileName[] = "tavok.spi";
+
+// The module this code is part of: tavok.spi in the product, the test
+// program in unit tests.
+HMODULE OwnModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<const char*>(&OwnModule), &module);
+  return module;
+}
+
+bool IsRegistered(const char* path) {
+  for (int32_t i = 0; i < g_count; ++i) {
+    if (lstrcmpiA(g_entries[i].path, path) == 0) return true;
+  }
+  return false;
+}
+
+bool NamesThisModule(const char* path) {
+  const char* backslash = FindLastChar(path, '\\');
+  return backslash != nullptr && lstrcmpiA(backslash + 1, kOwnFileName) == 0;
+}
+
+void CollectDeclarations(DecoderPlugin& entry) {
+  char buffer[kDecoderPathSize];
+  for (int32_t number = 2;; number += 2) {
+    if (entry.QueryInfo(number, buffer, 100) == 0) break;
+    entry.AppendPattern(buffer);
+  }
+  entry.category = 0;
+  if (entry.QueryInfo(1, buffer, 100) != 0) {
+    CopyTruncated(entry.description, kDecoderDescriptionMax + 1, buffer);
+  }
+  entry.has_configuration = entry.HasConfigurationDialog() != -1 ? 1 : 0;
+}
+
+}  // namespace
+
+int32_t DecoderCount() {
+  return g_count;
+}
+
+DecoderPlugin& DecoderAt(int32_t index) {
+  return g_entries[index];
+}
+
+int RegisterDecoder(const char* path) {
+  if (g_count >= kMaxDecoders) return 0;
+  if (IsRegistered(path)) return 0;
+  if (NamesThisModule(path)) return 0;
+
+  DecoderPlugin& entry = g_entries[g_count];
+  if (!entry.SetPath(path)) return 0;
+  // Any other spelling of this module's own path (forward slashes, a short
+  // name, no folder) loads this very module; delegating to it would recurse.
+  if (entry.library() == OwnModule()) {
+    entry.Unload();
+    return 0;
+  }
+  entry.ClearDeclarations();
+
+  char version[kDecoderPathSize];
+  if (entry.QueryInfo(0, version, 10) == 0 || lstrcmpiA(version, "00IN") != 0) {
+    entry.Unload();
+    return 0;
+  }
+  CollectDeclarations(entry);
+  entry.Unload();
+  ++g_count;
+  return 1;
+}
+
+int32_t FindDecoder(uint8_t category, const uint8_t* payload, int32_t payload_size,
+                    const char* name, const char* extension) {
+  if (extension == nullptr) {
+    extension = FindLastChar(name, '.');
+    if (extension == nullptr) return -1;
+  }
+  if (g_count == 0 || payload_size == 0) return -1;
+
+  for (int32_t i = 0; i < g_count; ++i) {
+    DecoderPlugin& entry = g_entries[i];
+    if (entry.category != category || !entry.MatchesExtension(extension)) continue;
+    if (entry.Load() && entry.QuerySupported(name, payload) != 0) return i;
+    entry.Unload();
+  }
+  return -1;
+}
+
+void RemoveDecoder(int32_t index) {
+  if (index < 0 || index >= g_count) return;
+  g_entries[index].Unload();
+  for (int32_t i = index; i < g_count - 1; ++i) g_entries[i].MoveFrom(g_entries[i + 1]);
+  --g_count;
+}
+
+void UnloadAllDecoders() {
+  for (int32_t i = 0; i < g_count; ++i) g_entries[i].Unload();
+  g_count = 0;
+}
+
+}  // namespace tavok
