@@ -18,6 +18,7 @@ if(BUILD_TESTING)
   add_executable(pure_tests
     tests/pure/mbcs_test.cpp
     tests/pure/cache_container_test.cpp
+    tests/pure/placeholder_layout_test.cpp
     tests/pure/lead_byte_scope.h
   )
   target_link_libraries(pure_tests PRIVATE tavok_pure GTest::gtest_main)

@@ -15,9 +15,10 @@ add_library(tavok_lib STATIC
   src/host/picture_input.cpp
   src/host/platform_lead_bytes.cpp
   src/host/plugin_info.cpp
+  src/placeholder/placeholder.cpp
   src/settings/module_lifecycle.cpp
 )
-target_link_libraries(tavok_lib PUBLIC tavok_pure)
+target_link_libraries(tavok_lib PUBLIC tavok_pure gdi32 shell32)
 target_compile_definitions(tavok_lib PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
 # Nothing in the module may throw across the C boundary, so it is built
 # without exceptions: allocation failures are reported by value.

@@ -1,0 +1,105 @@
+#include "placeholder/placeholder.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "host/handles.h"
+
+namespace tavok {
+
+namespace {
+
+PlaceholderSize g_size = {kDefaultPlaceholderSide, kDefaultPlaceholderSide};
+
+// Draws the shell's large icon for extension, stretched to width × height,
+// into a DIB section described by header, and copies its pixels to pixels.
+// Leaves pixels as they are (black) when the section or the icon is missing.
+void DrawShellIcon(const char* extension, const BITMAPINFO* header, int32_t width, int32_t height,
+                   void* pixels, uint32_t image_size) {
+  unique_hdc dc(CreateCompatibleDC(nullptr));
+  if (!dc) return;
+  void* section_pixels = nullptr;
+  unique_hbitmap section(
+      CreateDIBSection(dc.get(), header, DIB_RGB_COLORS, &section_pixels, nullptr, 0));
+  if (!section || section_pixels == nullptr) return;
+  select_object selected(dc.get(), section.get());
+
+  SHFILEINFOA file_info = {};
+  SHGetFileInfoA(extension, FILE_ATTRIBUTE_NORMAL, &file_info, sizeof(file_info),
+                 SHGFI_ICON | SHGFI_USEFILEATTRIBUTES);
+  unique_hicon icon(file_info.hIcon);
+  if (!icon) return;
+  DrawIconEx(dc.get(), 0, 0, icon.get(), width, height, 0, nullptr, DI_NORMAL);
+  icon.reset();
+  // GDI may batch drawing calls: finish them before reading the section.
+  GdiFlush();
+  std::memcpy(pixels, section_pixels, image_size);
+}
+
+}  // namespace
+
+PlaceholderSize GetPlaceholderSize() {
+  return g_size;
+}
+
+void SetPlaceholderSize(int32_t width, int32_t height) {
+  g_size.width = AcceptedPlaceholderSide(width);
+  g_size.height = AcceptedPlaceholderSide(height);
+}
+
+void BuildPlaceholderInfo(PictureInfo* info) {
+  info->left = 0;
+  info->top = 0;
+  info->width = g_size.width;
+  info->height = g_size.height;
+  info->x_density = 0;
+  info->y_density = 0;
+  info->colour_depth = 24;
+  info->text = nullptr;
+}
+
+ResultCode RenderPlaceholderPicture(const char* name, HLOCAL* bitmap_info, HLOCAL* bitmap_bits,
+                                    ProgressCallback progress, int32_t user) {
+  if (progress != nullptr && progress(0, 1, user) != 0) return kAborted;
+
+  char extension[kPlaceholderExtensionCapacity];
+  PlaceholderExtension(name, extension);
+
+  const int32_t width = g_size.width;
+  const int32_t height = g_size.height;
+  const uint32_t image_size = PlaceholderImageSize(width, height);
+
+  unique_hlocal info_block(LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, kPlaceholderHeaderSize));
+  if (!info_block) {
+    *bitmap_info = nullptr;
+    return kOutOfMemory;
+  }
+  unique_hlocal bits_block(LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, image_size));
+  if (!bits_block) {
+    *bitmap_info = nullptr;
+    *bitmap_bits = nullptr;
+    return kOutOfMemory;
+  }
+
+  {
+    local_lock header(info_block.get());
+    local_lock pixels(bits_block.get());
+    // Freshly allocated movable blocks lock unless memory is exhausted.
+    if (!header || !pixels) {
+      *bitmap_info = nullptr;
+      *bitmap_bits = nullptr;
+      return kOutOfMemory;
+    }
+    WritePlaceholderHeader(header.as<uint8_t>(), width, height);
+    DrawShellIcon(extension, header.as<BITMAPINFO>(), width, height, pixels.get(), image_size);
+  }
+
+  *bitmap_info = info_block.release();
+  *bitmap_bits = bits_block.release();
+
+  if (progress != nullptr && progress(1, 1, user) != 0) return kAborted;
+  return kSuccess;
+}
+
+}  // namespace tavok
