@@ -17,6 +17,7 @@ add_library(tavok_lib STATIC
   src/host/plugin_info.cpp
   src/placeholder/placeholder.cpp
   src/settings/module_lifecycle.cpp
+  src/settings/settings_file.cpp
 )
 target_link_libraries(tavok_lib PUBLIC tavok_pure gdi32 shell32)
 target_compile_definitions(tavok_lib PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)

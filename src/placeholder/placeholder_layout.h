@@ -22,7 +22,7 @@ constexpr size_t kPlaceholderExtensionCapacity = 10;
 int32_t AcceptedPlaceholderSide(int32_t side);
 
 // Bytes per row of a 24-bit picture: 4 × ((24 × width + 31) / 32), the count of
-// 32-bit words being held as a 16-bit unsigned value (as specified; it wraps
+// 32-bit words being held as a 16-bit unsigned value, as hosts expect (it wraps
 // only for widths far beyond 4096).
 uint32_t PlaceholderRowBytes(int32_t width);
 

@@ -55,7 +55,7 @@ TEST(PlaceholderLayout, RowBytesAreWholeWords) {
             3u * kMaxPlaceholderSide * kMaxPlaceholderSide);
 }
 
-TEST(PlaceholderLayout, WordCountIsSixteenBitsAsSpecified) {
+TEST(PlaceholderLayout, WordCountIsSixteenBits) {
   // Why sides above 4096 are refused: from width 87381 on the word count wraps
   // and the row bytes no longer cover the width.
   EXPECT_EQ(PlaceholderRowBytes(87380), 4u * 65535u);
@@ -81,7 +81,7 @@ std::string Extension(const char* name) {
   return out;
 }
 
-TEST(PlaceholderExtension, FollowsTheSpecifiedRules) {
+TEST(PlaceholderExtension, PicksTheIconExtension) {
   EXPECT_EQ(Extension("pic.jpeg"), ".jpeg");
   EXPECT_EQ(Extension("archive.tar.gz"), ".gz");
   EXPECT_EQ(Extension("a.PNG"), ".PNG");

@@ -67,7 +67,7 @@ struct SizeCase {
 
 class FileSizes : public ::testing::TestWithParam<SizeCase> {};
 
-TEST_P(FileSizes, GiveTheSpecifiedCode) {
+TEST_P(FileSizes, GiveTheirResultCode) {
   const SizeCase& sc = GetParam();
   ScratchFolder folder;
   const std::string path = folder.Write("f.qcx", std::string(sc.file_size, 'x'));

@@ -1,0 +1,141 @@
+// Loading a copy of the built tavok.spi from a plug-in folder: the decoders
+// that its tavok.ini lists are registered during the module's attach, each
+// loaded and released once, and unloading tavok releases everything and
+// writes nothing.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/fixture_log.h"
+#include "support/plugin_folder.h"
+
+namespace tavok::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines LoadAndReleaseEvents(const std::string& fixture) {
+  return {fixture + " attach", fixture + " detach"};
+}
+
+Lines Concat(std::initializer_list<Lines> parts) {
+  Lines all;
+  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// Loads the folder's tavok.spi as a host would, checks that no decoder stays
+// loaded, unloads it, and returns the fixtures' attach and detach events.
+Lines AttachEvents(const PluginFolder& folder, const FixtureLog& log) {
+  log.Clear();
+  const bool had_ini = FileExists(folder.IniPath());
+  const std::string ini_before = had_ini ? folder.ReadIni() : "";
+  HMODULE tavok = LoadLibraryA(folder.TavokPath().c_str());
+  EXPECT_NE(tavok, nullptr);
+  const Lines events = log.Events({"attach", "detach"});
+  for (const char* fixture : {"fx_png.spi", "fx_jpeg.spi", "a.spi", "b.spi", "d0.spi"}) {
+    EXPECT_FALSE(IsModuleLoaded(fixture)) << fixture << " stayed loaded after attach";
+  }
+  FreeLibrary(tavok);
+  EXPECT_FALSE(IsModuleLoaded(folder.TavokPath()));
+  EXPECT_EQ(log.Events({"attach", "detach"}), events) << "nothing more happens at detach";
+  EXPECT_EQ(FileExists(folder.IniPath()), had_ini);
+  if (had_ini) {
+    EXPECT_EQ(folder.ReadIni(), ini_before) << "nothing is written";
+  }
+  return events;
+}
+
+class ModuleAttach : public ::testing::Test {
+ protected:
+  FixtureLog log_;
+};
+
+TEST_F(ModuleAttach, RegistersTheListedDecodersInKeyOrder) {
+  PluginFolder folder;
+  folder.AddTavok();
+  folder.AddFixture("fx_png", "a.spi");
+  const std::string b = folder.AddFixture("fx_jpeg", "x\\b.spi");
+  folder.AddFixture("fx_png_second", "sub\\c.spi");
+  folder.WriteIni("[SPI]\r\nCount=4\r\nPath0=\r\nPath1=a.spi\r\nPath2=" + b +
+                  "\r\nPath3=sub/c.spi\r\n");
+  EXPECT_EQ(AttachEvents(folder, log_),
+            Concat({LoadAndReleaseEvents("fx_png"), LoadAndReleaseEvents("fx_jpeg"),
+                    LoadAndReleaseEvents("fx_png_second")}));
+}
+
+TEST_F(ModuleAttach, CountLimitsTheKeysRead) {
+  PluginFolder folder;
+  folder.AddTavok();
+  std::string keys;
+  for (int i = 0; i < 10; ++i) {
+    folder.AddFixture("fx_png", "d" + std::to_string(i) + ".spi");
+    keys += "Path" + std::to_string(i) + "=d" + std::to_string(i) + ".spi\r\n";
+  }
+  folder.AddFixture("fx_jpeg", "j.spi");
+  keys += "Path10=j.spi\r\nPath11=j.spi\r\n";
+
+  Lines ten;
+  for (int i = 0; i < 10; ++i) ten = Concat({ten, LoadAndReleaseEvents("fx_png")});
+  const struct {
+    const char* count;
+    Lines events;
+  } cases[] = {
+      {"12", ten}, {"-1", {}}, {"abc", {}}, {"0", {}}, {"1", LoadAndReleaseEvents("fx_png")}};
+  for (const auto& c : cases) {
+    folder.WriteIni(std::string("[SPI]\r\nCount=") + c.count + "\r\n" + keys);
+    EXPECT_EQ(AttachEvents(folder, log_), c.events) << "Count=" << c.count;
+  }
+}
+
+TEST_F(ModuleAttach, RefusedEntriesAreSkippedAndTheRestStillRead) {
+  PluginFolder folder;
+  folder.AddTavok();
+  folder.AddFixture("fx_version", "old.spi");
+  folder.AddFixture("fx_png", "a.spi");
+  folder.WriteIni(
+      "[SPI]\r\nCount=5\r\nPath0=tavok.spi\r\nPath1=old.spi\r\nPath2=missing.spi\r\n"
+      "Path3=a.spi\r\nPath4=A.SPI\r\n");
+  EXPECT_EQ(AttachEvents(folder, log_),
+            Concat({LoadAndReleaseEvents("fx_version"), LoadAndReleaseEvents("fx_png")}));
+}
+
+TEST_F(ModuleAttach, OnlyValuesWithoutABackslashAreJoinedToTheModuleFolder) {
+  PluginFolder folder;
+  folder.AddTavok();
+  folder.AddFixture("fx_png", "plugins\\a.spi");
+  folder.WriteIni("[SPI]\r\nCount=1\r\nPath0=plugins\\a.spi\r\n");
+  // Kept as written, the value is found from the current folder, not the
+  // module's.
+  EXPECT_EQ(AttachEvents(folder, log_), Lines{});
+  char previous[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  SetCurrentDirectoryA(folder.path().c_str());
+  EXPECT_EQ(AttachEvents(folder, log_), LoadAndReleaseEvents("fx_png"));
+  SetCurrentDirectoryA(previous);
+}
+
+TEST_F(ModuleAttach, WithoutASettingsFileNothingIsLoadedOrWritten) {
+  PluginFolder folder;
+  folder.AddTavok();
+  folder.AddFixture("fx_png", "a.spi");
+  EXPECT_EQ(AttachEvents(folder, log_), Lines{});
+  EXPECT_FALSE(FileExists(folder.IniPath()));
+}
+
+TEST_F(ModuleAttach, DoubleByteFolderUnderCodePage932) {
+  if (GetACP() != 932) GTEST_SKIP() << "needs code page 932";
+  PluginFolder folder("\x83\x5C\x95\x5C");
+  folder.AddTavok();
+  folder.AddFixture("fx_png", "a.spi");
+  folder.AddFixture("fx_jpeg", "\x95\x5C.spi");
+  folder.WriteIni("[SPI]\r\nCount=2\r\nPath0=a.spi\r\nPath1=\x95\x5C.spi\r\n");
+  EXPECT_EQ(AttachEvents(folder, log_),
+            Concat({LoadAndReleaseEvents("fx_png"), LoadAndReleaseEvents("fx_jpeg")}));
+}
+
+}  // namespace
+}  // namespace tavok::testing

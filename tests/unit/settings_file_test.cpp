@@ -1,0 +1,260 @@
+#include "settings/settings_file.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "decoders/decoder_table.h"
+#include "placeholder/placeholder.h"
+#include "settings/module_lifecycle.h"
+#include "support/fixture_log.h"
+#include "support/plugin_folder.h"
+
+namespace tavok {
+namespace {
+
+using testing::FixtureLog;
+using testing::PluginFolder;
+using Lines = std::vector<std::string>;
+
+// Runs the module's attach for a copy of tavok.spi in a plug-in folder, as if
+// that copy were this module: its path decides the settings file read. The
+// copy is mapped without running its own entry point.
+class Attached {
+ public:
+  explicit Attached(const PluginFolder& folder) {
+    module_ = LoadLibraryExA(folder.TavokPath().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    EXPECT_NE(module_, nullptr) << folder.TavokPath();
+    AttachModule(module_);
+  }
+  ~Attached() {
+    DetachModule();
+    FreeLibrary(module_);
+  }
+  Attached(const Attached&) = delete;
+  Attached& operator=(const Attached&) = delete;
+
+ private:
+  HMODULE module_ = nullptr;
+};
+
+Lines TablePaths() {
+  Lines paths;
+  for (int32_t i = 0; i < DecoderCount(); ++i) paths.push_back(DecoderAt(i).path);
+  return paths;
+}
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetPlaceholderSize(48, 48); }
+  void TearDown() override { UnloadAllDecoders(); }
+  FixtureLog log_;
+};
+
+TEST_F(SettingsFileTest, SettingsPathIsTheModulePathWithIni) {
+  PluginFolder folder;
+  folder.AddTavok();
+  Attached attached(folder);
+  EXPECT_EQ(std::string(SettingsPath()), folder.IniPath());
+  EXPECT_EQ(DecoderCount(), 0);
+}
+
+TEST_F(SettingsFileTest, DecoderListIsReadInKeyOrder) {
+  PluginFolder folder;
+  folder.AddTavok();
+  const std::string a = folder.AddFixture("fx_png", "a.spi");
+  const std::string b = folder.AddFixture("fx_jpeg", "x\\b.spi");
+  folder.AddFixture("fx_png_second", "sub\\c.spi");
+  folder.WriteIni("[SPI]\r\nCount=4\r\nPath0=\r\nPath1=a.spi\r\nPath2=" + b +
+                  "\r\nPath3=sub/c.spi\r\n[Icon]\r\nWidth=64\r\nHeight=32\r\n");
+  Attached attached(folder);
+  // The empty key leaves no gap; values without a backslash (sub/c.spi
+  // included) are joined to the module's folder.
+  EXPECT_EQ(TablePaths(), (Lines{a, b, folder.Join("sub/c.spi")}));
+  EXPECT_EQ(GetPlaceholderSize().width, 64);
+  EXPECT_EQ(GetPlaceholderSize().height, 32);
+  // Each decoder was loaded to be queried and released again.
+  EXPECT_EQ(log_.Events({"attach", "detach"}),
+            (Lines{"fx_png attach", "fx_png detach", "fx_jpeg attach", "fx_jpeg detach",
+                   "fx_png_second attach", "fx_png_second detach"}));
+}
+
+TEST_F(SettingsFileTest, CountDecidesHowManyKeysAreRead) {
+  struct Case {
+    const char* count;
+    size_t expected;
+  } cases[] = {{"12", 10}, {"10", 10}, {"3", 3}, {"0", 0}, {"-1", 0}, {"abc", 0}, {"", 0}};
+  PluginFolder folder;
+  folder.AddTavok();
+  std::string keys;
+  for (int i = 0; i < 12; ++i) {
+    folder.AddFixture("fx_png", "d" + std::to_string(i) + ".spi");
+    keys += "Path" + std::to_string(i) + "=d" + std::to_string(i) + ".spi\r\n";
+  }
+  for (const Case& c : cases) {
+    folder.WriteIni(std::string("[SPI]\r\nCount=") + c.count + "\r\n" + keys +
+                    "[Icon]\r\nWidth=20\r\n");
+    SetPlaceholderSize(48, 48);
+    Attached attached(folder);
+    EXPECT_EQ(TablePaths().size(), c.expected) << c.count;
+    if (c.expected > 0) {
+      EXPECT_EQ(TablePaths().back(), folder.Join("d" + std::to_string(c.expected - 1) + ".spi"));
+    }
+    // The Icon section is read whatever Count says.
+    EXPECT_EQ(GetPlaceholderSize().width, 20) << c.count;
+    EXPECT_EQ(GetPlaceholderSize().height, 48) << c.count;
+  }
+}
+
+TEST_F(SettingsFileTest, RefusedEntriesLeaveNoGap) {
+  PluginFolder folder;
+  folder.AddTavok();
+  const std::string a = folder.AddFixture("fx_png", "a.spi");
+  const std::string c = folder.AddFixture("fx_jpeg", "c.spi");
+  folder.WriteIni(
+      "[SPI]\r\nCount=5\r\nPath0=tavok.spi\r\nPath1=a.spi\r\nPath2=missing.spi\r\n"
+      "Path3=A.SPI\r\nPath4=c.spi\r\n");
+  Attached attached(folder);
+  EXPECT_EQ(TablePaths(), (Lines{a, c}));
+}
+
+TEST_F(SettingsFileTest, ValueWithABackslashIsKeptAsWritten) {
+  PluginFolder folder;
+  folder.AddTavok();
+  folder.AddFixture("fx_png", "plugins\\a.spi");
+  folder.WriteIni("[SPI]\r\nCount=1\r\nPath0=plugins\\a.spi\r\n");
+  // A relative value with a backslash is found from the current folder.
+  char previous[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  SetCurrentDirectoryA(folder.path().c_str());
+  {
+    Attached attached(folder);
+    EXPECT_EQ(TablePaths(), (Lines{"plugins\\a.spi"}));
+  }
+  SetCurrentDirectoryA(previous);
+}
+
+TEST_F(SettingsFileTest, WithoutASettingsFileNothingIsRegisteredAndTheSizeStays) {
+  PluginFolder folder;
+  folder.AddTavok();
+  SetPlaceholderSize(77, 66);
+  Attached attached(folder);
+  EXPECT_EQ(DecoderCount(), 0);
+  EXPECT_EQ(GetPlaceholderSize().width, 77);
+  EXPECT_EQ(GetPlaceholderSize().height, 66);
+  EXPECT_EQ(std::string(SettingsPath()), folder.IniPath()) << "kept for a later save";
+}
+
+TEST_F(SettingsFileTest, WithoutAnIconSectionThePlaceholderIs48By48) {
+  PluginFolder folder;
+  folder.AddTavok();
+  folder.WriteIni("[SPI]\r\nCount=0\r\n");
+  SetPlaceholderSize(77, 66);
+  Attached attached(folder);
+  EXPECT_EQ(GetPlaceholderSize().width, 48);
+  EXPECT_EQ(GetPlaceholderSize().height, 48);
+}
+
+TEST_F(SettingsFileTest, AJoinedPathThatWouldNotFitIsSkippedRatherThanCut) {
+  // The folder is 249 bytes long, so the module's own path just fits. Cut at
+  // 259 bytes, the joined value "aaaaa.spi_more" would name aaaaa.spi, which
+  // exists: it must be skipped instead.
+  PluginFolder base;
+  const std::string padding(249 - base.path().size() - 1, 'd');
+  const std::string deep = base.Join(padding);
+  ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+  ASSERT_EQ(deep.size(), 249u);
+  ASSERT_TRUE(CopyFileA((testing::ProgramFolder() + "\\tavok.spi").c_str(),
+                        (deep + "\\tavok.spi").c_str(), FALSE));
+  ASSERT_TRUE(
+      CopyFileA(testing::FixturePath("fx_png").c_str(), (deep + "\\aaaaa.spi").c_str(), FALSE));
+  ASSERT_TRUE(
+      CopyFileA(testing::FixturePath("fx_jpeg").c_str(), (deep + "\\j.spi").c_str(), FALSE));
+  const std::string ini = "[SPI]\r\nCount=2\r\nPath0=aaaaa.spi_more\r\nPath1=j.spi\r\n";
+  testing::WriteBytes(deep + "\\tavok.ini", ini.data(), ini.size());
+
+  HMODULE module =
+      LoadLibraryExA((deep + "\\tavok.spi").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  ASSERT_NE(module, nullptr);
+  AttachModule(module);
+  EXPECT_EQ(TablePaths(), (Lines{deep + "\\j.spi"}));
+  DetachModule();
+  FreeLibrary(module);
+}
+
+TEST_F(SettingsFileTest, DoubleByteFolderUnderCodePage932) {
+  if (GetACP() != 932) GTEST_SKIP() << "needs code page 932";
+  // ソ and 表 end in the byte of a backslash.
+  PluginFolder folder("\x83\x5C\x95\x5C");
+  folder.AddTavok();
+  const std::string a = folder.AddFixture("fx_png", "a.spi");
+  folder.WriteIni("[SPI]\r\nCount=1\r\nPath0=a.spi\r\n");
+  Attached attached(folder);
+  EXPECT_EQ(std::string(SettingsPath()), folder.IniPath());
+  EXPECT_EQ(TablePaths(), (Lines{a}));
+}
+
+TEST_F(SettingsFileTest, SaveWritesCountAndPathsAndLeavesTheRest) {
+  PluginFolder folder;
+  folder.AddTavok();
+  const std::string a = folder.AddFixture("fx_png", "a.spi");
+  const std::string b = folder.AddFixture("fx_jpeg", "plugins\\b.spi");
+  const std::string c = folder.AddFixture("fx_png_second", "c.spi");
+  folder.WriteIni("[SPI]\r\nCount=5\r\nPath0=a.spi\r\nPath1=" + b + "\r\nPath2=c.spi\r\n" +
+                  "Path3=d.spi\r\nPath4=e.spi\r\n[Icon]\r\nWidth=64\r\nHeight=32\r\n");
+  Attached attached(folder);
+  ASSERT_EQ(TablePaths(), (Lines{a, b, c}));
+  RemoveDecoder(1);
+  SaveSettings();
+
+  char value[MAX_PATH];
+  const std::string ini_path = folder.IniPath();
+  EXPECT_EQ(GetPrivateProfileIntA("SPI", "Count", -5, ini_path.c_str()), 2u);
+  GetPrivateProfileStringA("SPI", "Path0", "", value, MAX_PATH, ini_path.c_str());
+  EXPECT_EQ(std::string(value), a) << "the joined path is written";
+  GetPrivateProfileStringA("SPI", "Path1", "", value, MAX_PATH, ini_path.c_str());
+  EXPECT_EQ(std::string(value), c);
+  // Stale keys and the Icon section stay.
+  GetPrivateProfileStringA("SPI", "Path4", "", value, MAX_PATH, ini_path.c_str());
+  EXPECT_STREQ(value, "e.spi");
+  EXPECT_EQ(GetPrivateProfileIntA("Icon", "Width", 0, ini_path.c_str()), 64u);
+}
+
+TEST_F(SettingsFileTest, SaveCreatesTheFileAndTenEntriesComeBackAsTen) {
+  PluginFolder folder;
+  folder.AddTavok();
+  Lines paths;
+  for (int i = 0; i < 10; ++i) {
+    paths.push_back(folder.AddFixture("fx_png", "p" + std::to_string(i) + ".spi"));
+  }
+  {
+    Attached attached(folder);
+    for (const std::string& path : paths) ASSERT_EQ(RegisterDecoder(path.c_str()), 1);
+    SaveSettings();
+  }
+  ASSERT_TRUE(testing::FileExists(folder.IniPath()));
+  Attached again(folder);
+  EXPECT_EQ(TablePaths(), paths);
+}
+
+TEST_F(SettingsFileTest, NothingIsWrittenWithoutASettingsPath) {
+  PluginFolder folder;
+  folder.AddTavok();
+  {
+    Attached attached(folder);
+    ASSERT_EQ(RegisterDecoder(folder.AddFixture("fx_png", "a.spi").c_str()), 1);
+  }
+  // A handle whose file name cannot be found leaves the settings path empty.
+  AttachModule(reinterpret_cast<HINSTANCE>(0x7FFE0000));
+  EXPECT_STREQ(SettingsPath(), "");
+  ASSERT_EQ(RegisterDecoder(folder.Join("a.spi").c_str()), 1);
+  SaveSettings();
+  EXPECT_FALSE(testing::FileExists(folder.IniPath()));
+  DetachModule();
+}
+
+}  // namespace
+}  // namespace tavok
