@@ -7,26 +7,15 @@
 #include <cstdint>
 #include <string>
 
+#include "host/susie.h"
+
 namespace tavok::testing {
 
-using GetPluginInfoFn = int32_t(__stdcall*)(int32_t, char*, int32_t);
-using IsSupportedFn = int32_t(__stdcall*)(const char*, uint32_t);
-using ProgressFn = int(__stdcall*)(int, int, int32_t);
-#pragma pack(push, 1)
-struct HostPictureInfo {
-  int32_t left, top, width, height;
-  uint16_t x_density, y_density;
-  int16_t colour_depth;
-  HLOCAL text;
-};
-#pragma pack(pop)
-static_assert(sizeof(HostPictureInfo) == 26, "the interface's packed record");
-
-using GetPictureInfoFn = int32_t(__stdcall*)(const char*, int32_t, uint32_t, HostPictureInfo*);
-using GetPictureFn = int32_t(__stdcall*)(const char*, int32_t, uint32_t, HLOCAL*, HLOCAL*,
-                                         int(__stdcall*)(int, int, int32_t), int32_t);
-using GetPreviewFn = int32_t(__stdcall*)(const char*, int32_t, uint32_t, HLOCAL*, HLOCAL*,
-                                         ProgressFn, int32_t);
+using ProgressFn = ProgressCallback;
+// GetPreview takes GetPicture's arguments.
+using GetPreviewFn = GetPictureFn;
+// The record as the host sees it.
+using HostPictureInfo = PictureInfo;
 
 class PluginModule {
  public:
@@ -38,6 +27,7 @@ class PluginModule {
 
   HMODULE handle() const { return module_; }
   FARPROC Export(const char* name) const;
+  // The export under its real prototype; throws when the module lacks it.
   template <typename Fn>
   Fn Get(const char* name) const {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(Export(name)));
