@@ -69,7 +69,6 @@ class SettingsGarbage : public ::testing::Test {
     return outcome;
   }
 
-  FixtureLog log_;
   PluginFolder folder_;
 };
 
