@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing tavok needs on a Debian machine:
 # the MinGW-w64 cross compiler, Wine (32-bit), Xvfb, CMake, GoogleTest sources,
-# the ja_JP.UTF-8 locale and Japanese fonts. Does nothing when all is present.
+# the ja_JP.UTF-8 locale and Japanese fonts, and clang with its sanitizer and
+# libFuzzer runtimes for the fuzz target. Does nothing when all is present.
 set -euo pipefail
 
 need=()
@@ -16,6 +17,8 @@ have_pkg locales || need+=(locales)
 have_pkg fonts-ipafont-gothic || need+=(fonts-ipafont-gothic)
 have_cmd python3 || need+=(python3)
 have_pkg wine32:i386 || need+=(wine wine32:i386)
+have_cmd clang++ || need+=(clang)
+have_pkg libclang-rt-dev || need+=(libclang-rt-dev)
 
 if ((${#need[@]})); then
   if [[ $(id -u) -ne 0 ]]; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds, and runs the Windows
 # suites under Wine (in an Xvfb session, under code pages 1252 and 932) and the
-# pure code natively under AddressSanitizer and UBSan.
+# pure code natively under AddressSanitizer and UBSan, and the libFuzzer target
+# once over its corpus (tools/fuzz.sh runs it for a while).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -20,3 +21,8 @@ ctest --preset mingw -j2
 cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+build/fuzz/container_fuzzer -runs=0 -artifact_prefix=build/fuzz/ tests/fuzz/corpus \
+  tests/fuzz/regressions 2>&1 | tail -1

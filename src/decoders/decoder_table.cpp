@@ -34,10 +34,16 @@ bool NamesThisModule(const char* path) {
   return backslash != nullptr && lstrcmpiA(backslash + 1, kOwnFileName) == 0;
 }
 
+// The pattern list ends at the first number a decoder does not answer. One
+// that answers every number would be asked until the number overflowed, inside
+// the host's module load; no real list comes near this many entries, and the
+// 256 bytes kept are full long before.
+constexpr int32_t kMaxPatternQueries = 1024;
+
 void CollectDeclarations(DecoderPlugin& entry) {
   char buffer[kDecoderPathSize];
-  for (int32_t number = 2;; number += 2) {
-    if (entry.QueryInfo(number, buffer, 100) == 0) break;
+  for (int32_t query = 0; query < kMaxPatternQueries; ++query) {
+    if (entry.QueryInfo(2 + 2 * query, buffer, 100) == 0) break;
     entry.AppendPattern(buffer);
   }
   entry.category = 0;

@@ -80,9 +80,12 @@ void LoadSettings() {
   for (int32_t i = 0; i < count; ++i) {
     char key[6];
     DecoderKey(i, key);
-    char value[kPathSize] = {};
-    GetPrivateProfileStringA(kDecoderSection, key, "", value, kPathSize, g_settings_path);
-    if (value[0] == '\0') continue;
+    // One byte more than a path holds: a value that fills it was cut by the
+    // profile reader, and cut to a path's length it could name another module
+    // than the one listed.
+    char value[kPathSize + 1] = {};
+    GetPrivateProfileStringA(kDecoderSection, key, "", value, sizeof(value), g_settings_path);
+    if (value[0] == '\0' || std::strlen(value) >= static_cast<size_t>(kPathSize)) continue;
     char resolved[kPathSize];
     if (!ResolveDecoderPath(value, resolved)) continue;
     RegisterDecoder(resolved);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin_host.h"
 #include "plugin_module.h"
 #include "pure/container_builder.h"
 #include "support/fixture_log.h"
@@ -21,44 +22,13 @@ namespace {
 using Lines = std::vector<std::string>;
 constexpr char kUrl[] = "http://example.com/img/pic.png?size=2";
 
-std::string TextOf(HLOCAL block) {
-  if (block == nullptr) return "(null)";
-  const char* text = static_cast<const char*>(LocalLock(block));
-  std::string copy(text, strnlen(text, LocalSize(block)));
-  LocalUnlock(block);
-  return copy;
-}
-
-// Busy blocks in all of the process's heaps.
-size_t BusyHeapBlocks() {
-  HANDLE heaps[64];
-  const DWORD count = GetProcessHeaps(64, heaps);
-  size_t busy = 0;
-  for (DWORD i = 0; i < count && i < 64; ++i) {
-    HeapLock(heaps[i]);
-    PROCESS_HEAP_ENTRY entry = {};
-    while (HeapWalk(heaps[i], &entry)) {
-      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ++busy;
-    }
-    HeapUnlock(heaps[i]);
-  }
-  return busy;
-}
-
 class PictureRequests : public ::testing::Test {
  protected:
   // Lists the fixtures in tavok.ini (copied in as <fixture>.spi) and loads tavok.
   void Load(const Lines& fixtures, const std::string& extra_ini = "") {
-    std::string ini = "[SPI]\r\nCount=" + std::to_string(fixtures.size()) + "\r\n";
-    for (size_t i = 0; i < fixtures.size(); ++i) {
-      folder_.AddFixture(fixtures[i], fixtures[i] + ".spi");
-      ini += "Path" + std::to_string(i) + "=" + fixtures[i] + ".spi\r\n";
-    }
-    folder_.WriteIni(ini + extra_ini);
-    folder_.AddTavok();
-    plugin_ = std::make_unique<PluginModule>(folder_.TavokPath());
-    get_picture_info_ = plugin_->Get<GetPictureInfoFn>("GetPictureInfo");
-    get_picture_ = plugin_->Get<GetPictureFn>("GetPicture");
+    host_ = std::make_unique<PluginHost>(folder_, fixtures, extra_ini);
+    get_picture_info_ = host_->get_picture_info();
+    get_picture_ = host_->get_picture();
     log_.Clear();
   }
 
@@ -79,6 +49,7 @@ class PictureRequests : public ::testing::Test {
 
   PluginFolder folder_;
   FixtureLog log_;
+  std::unique_ptr<PluginHost> host_;
   std::unique_ptr<PluginModule> plugin_;
   GetPictureInfoFn get_picture_info_ = nullptr;
   GetPictureFn get_picture_ = nullptr;

@@ -176,6 +176,30 @@ TEST_F(DecoderTableTest, ManyPatternsStopAtTheLimitWhileTheQueryLoopRunsToItsEnd
   EXPECT_EQ(queries.back(), "fx_many GetPluginInfo 1 100");
 }
 
+TEST_F(DecoderTableTest, OversizedAnswersAreCutAtTheBufferTheDecoderWasGiven) {
+  // One pattern text of hundreds of bytes and a long description, each
+  // reported at its full length: only the 100 bytes handed over are kept.
+  ASSERT_EQ(RegisterDecoder(FixturePath("fx_long_list").c_str()), 1);
+  std::string expected;
+  for (int i = 10; i < 27; ++i) expected += "*.a" + std::to_string(i) + ";";
+  expected.resize(100);
+  EXPECT_EQ(std::string(DecoderAt(0).patterns), expected + ";");
+  EXPECT_EQ(std::string(DecoderAt(0).description).size(), 100u);
+}
+
+TEST_F(DecoderTableTest, APatternListThatNeverEndsIsAskedABoundedNumberOfTimes) {
+  ASSERT_EQ(RegisterDecoder(FixturePath("fx_endless").c_str()), 1);
+  // 42 entries of 6 bytes fill the 256 bytes; asking goes on up to a bound.
+  const std::string patterns = DecoderAt(0).patterns;
+  EXPECT_EQ(patterns.size(), 42u * 6);
+  EXPECT_EQ(patterns.substr(0, 12), "*.end;*.end;");
+  EXPECT_EQ(DecoderAt(0).MatchesExtension(".end"), 1);
+  const Lines queries = log_.Events({"GetPluginInfo"});
+  ASSERT_EQ(queries.size(), 1u + 1024u + 1u);
+  EXPECT_EQ(queries[1024], "fx_endless GetPluginInfo 2048 100");
+  EXPECT_EQ(queries.back(), "fx_endless GetPluginInfo 1 100");
+}
+
 TEST_F(DecoderTableTest, FindDecoderTriesMatchingEntriesInOrderAndKeepsOnlyTheAcceptingOne) {
   for (const char* fixture : {"fx_jpeg", "fx_decline", "fx_png", "fx_png_second"}) {
     ASSERT_EQ(RegisterDecoder(FixturePath(fixture).c_str()), 1);

@@ -1,0 +1,135 @@
+// Fuzz target over cache-container validation and header parsing, under both
+// lead-byte tables. Built with libFuzzer by the "fuzz" preset, and replayed
+// over the committed corpus and regression inputs by the native tests.
+//
+// Input layout:
+//   byte 0        bit 0: code page 932 lead bytes (else single-byte)
+//                 bit 1: a file name is given
+//   name          when bit 1 is set: the bytes up to the first zero byte
+//   data          the rest: the container bytes, in a buffer of exactly that
+//                 size so that the sanitizer sees any read past its end
+//
+// Besides memory errors, each run checks what callers rely on: the payload
+// offset lies inside the data right after a CR LF, the name only filters,
+// the 2000-byte head that IsSupported looks at agrees with the whole data,
+// and the URL and name are terminated, bounded and taken from the header.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "container/cache_container.h"
+#include "container/lead_bytes.h"
+#include "container/mbcs.h"
+#include "placeholder/placeholder_layout.h"
+
+namespace {
+
+constexpr int32_t kHead = 2000;
+
+[[noreturn]] void Fail(const char* what, int line) {
+  std::fprintf(stderr, "container_fuzzer: check failed at line %d: %s\n", line, what);
+  std::abort();
+}
+
+#define CHECK(condition)                          \
+  do {                                            \
+    if (!(condition)) Fail(#condition, __LINE__); \
+  } while (false)
+
+// An exactly sized copy: the sanitizer catches any access past its end.
+std::unique_ptr<uint8_t[]> ExactCopy(const uint8_t* bytes, size_t size) {
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[size > 0 ? size : 1]);
+  if (size > 0) std::memcpy(copy.get(), bytes, size);
+  return copy;
+}
+
+// Where the name's terminated copy ends: the text may hold no zero byte.
+const uint8_t* FindZero(const uint8_t* begin, const uint8_t* end) {
+  const void* zero = std::memchr(begin, 0, static_cast<size_t>(end - begin));
+  return zero != nullptr ? static_cast<const uint8_t*>(zero) : end;
+}
+
+int32_t HeaderLength(const uint8_t* data) {
+  return static_cast<int32_t>(
+      static_cast<uint32_t>(data[0]) | (static_cast<uint32_t>(data[1]) << 8) |
+      (static_cast<uint32_t>(data[2]) << 16) | (static_cast<uint32_t>(data[3]) << 24));
+}
+
+void CheckSourceName(const uint8_t* data, int32_t offset) {
+  const tavok::SourceName source = tavok::ExtractSourceName(data);
+  const size_t url_length = strnlen(source.url, sizeof(source.url));
+  const size_t name_length = strnlen(source.name, sizeof(source.name));
+  CHECK(url_length < sizeof(source.url));
+  CHECK(name_length < sizeof(source.name));
+
+  // The url is read from the header's first 512 bytes, right after "URL=".
+  const size_t searched = static_cast<size_t>(offset - 4) < 512 ? offset - 4 : 512;
+  if (url_length > 0) {
+    const char* header = reinterpret_cast<const char*>(data + 4);
+    bool found = false;
+    for (size_t at = 0; at + 4 + url_length <= searched && !found; ++at) {
+      found = std::memcmp(header + at, "URL=", 4) == 0 &&
+              std::memcmp(header + at + 4, source.url, url_length) == 0;
+    }
+    CHECK(found);
+    CHECK(std::memchr(source.url, '\0', url_length) == nullptr);
+  }
+  // The name is the start of the url's last segment: all of it, its first
+  // 259 bytes, or what comes before a question mark.
+  if (name_length > 0) {
+    const char* slash = tavok::FindLastChar(source.url, '/');
+    CHECK(slash != nullptr);
+    CHECK(std::strncmp(slash + 1, source.name, name_length) == 0);
+    const char after = slash[1 + name_length];
+    CHECK(after == '\0' || after == '?' || name_length == sizeof(source.name) - 1);
+  }
+
+  char extension[tavok::kPlaceholderExtensionCapacity];
+  tavok::PlaceholderExtension(source.name, extension);
+  CHECK(strnlen(extension, sizeof(extension)) < sizeof(extension));
+  CHECK(extension[0] == '.');
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
+  if (size == 0) return 0;
+  const uint8_t flags = input[0];
+  tavok::UseLeadBytes((flags & 1) != 0 ? tavok::CodePage932Set() : tavok::SingleByteSet());
+  const uint8_t* rest = input + 1;
+  const uint8_t* end = input + size;
+
+  std::unique_ptr<char[]> name;
+  if ((flags & 2) != 0) {
+    const uint8_t* zero = FindZero(rest, end);
+    const size_t name_size = static_cast<size_t>(zero - rest);
+    name.reset(new char[name_size + 1]);
+    std::memcpy(name.get(), rest, name_size);
+    name[name_size] = '\0';
+    rest = zero < end ? zero + 1 : end;
+  }
+  const size_t data_size = static_cast<size_t>(end - rest);
+  if (data_size > 0x7FFFFFFF) return 0;
+  const int32_t length = static_cast<int32_t>(data_size);
+  const std::unique_ptr<uint8_t[]> data = ExactCopy(rest, data_size);
+
+  const int32_t any_name = tavok::ValidateContainer(nullptr, data.get(), length);
+  const int32_t offset = tavok::ValidateContainer(name.get(), data.get(), length);
+  CHECK(offset == 0 || offset == any_name);
+  if (any_name != 0) {
+    CHECK(any_name >= 16 && any_name <= length);
+    CHECK(any_name == HeaderLength(data.get()) + 4);
+    CHECK(data[any_name - 2] == '\r' && data[any_name - 1] == '\n');
+    CheckSourceName(data.get(), any_name);
+  }
+
+  // IsSupported validates a zero-filled 2000-byte head: it must agree with
+  // the whole data whenever the header ends inside that head.
+  uint8_t head[kHead] = {};
+  std::memcpy(head, data.get(), data_size < sizeof(head) ? data_size : sizeof(head));
+  const int32_t from_head = tavok::ValidateContainer(name.get(), head, kHead);
+  CHECK(from_head == (offset <= kHead ? offset : 0));
+  return 0;
+}

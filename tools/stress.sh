@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The long runs of the hardening tests, under Wine with the full counts (the
+# test suite runs them with small ones):
+#
+#   tools/stress.sh soak [REQUESTS]          default 10000
+#   tools/stress.sh mutate [INPUTS [SEED]]   default 20000, seed 8
+#
+# soak: one process, mixed requests; private bytes and handles must stay flat.
+# mutate: mutated cache files through every export; every answer a code of
+# the interface, no crash.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+mode=${1:-}
+case $mode in
+  soak) filter='Soak.*'; export TAVOK_SOAK_REQUESTS=${2:-10000} ;;
+  mutate)
+    filter='MutationRun.*'
+    export TAVOK_MUTATION_INPUTS=${2:-20000} TAVOK_MUTATION_SEED=${3:-8}
+    ;;
+  *) sed -n '2,11p' "$0" >&2; exit 64 ;;
+esac
+
+# The wineserver must start inside the X session that the placeholder's
+# drawing uses.
+if [[ -z ${TAVOK_IN_XVFB:-} ]]; then
+  exec env TAVOK_IN_XVFB=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+tools/build.sh >/dev/null
+tools/wine-prefix.sh build/mingw/wine
+export WINEPREFIX=$root/build/mingw/wine
+cd build/mingw
+../../tools/wine-run.sh bin/hardening_tests.exe --gtest_filter="$filter" --gtest_color=no
