@@ -15,7 +15,7 @@ if [[ $name != tavok.spi ]]; then
 fi
 
 exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^[[:space:]]*\[/{print $NF;next} t{t=0}' <<<"$dump" | sort)
-expected=$(printf '%s\n' ${TAVOK_EXPECTED_EXPORTS:-GetPluginInfo IsSupported GetPreview} | sort)
+expected=$(printf '%s\n' ${TAVOK_EXPECTED_EXPORTS:-ConfigurationDlg GetPicture GetPictureInfo GetPluginInfo GetPreview IsSupported} | sort)
 if [[ $exports != "$expected" ]]; then
   echo "exports:"; echo "$exports"; echo "expected:"; echo "$expected"
   fail=1

@@ -6,6 +6,7 @@
 #include "host/exports.h"
 #include "host/plugin_info.h"
 #include "host/susie.h"
+#include "settings/settings_dialog.h"
 
 using namespace tavok;
 
@@ -30,4 +31,8 @@ extern "C" int32_t __stdcall IsSupported(const char* name, uint32_t source) {
 extern "C" int32_t __stdcall GetPreview(const char*, int32_t, uint32_t, HLOCAL*, HLOCAL*,
                                         ProgressCallback, int32_t) {
   return kNotProvided;
+}
+
+extern "C" int32_t __stdcall ConfigurationDlg(HWND parent, int32_t function) {
+  return ShowConfiguration(parent, function);
 }
