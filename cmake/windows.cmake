@@ -11,6 +11,7 @@ set(TAVOK_STATIC_LINK -static -static-libgcc -static-libstdc++)
 add_library(tavok_lib STATIC
   src/decoders/decoder_plugin.cpp
   src/decoders/decoder_table.cpp
+  src/decoders/picture_requests.cpp
   src/host/entry_points.cpp
   src/host/picture_input.cpp
   src/host/platform_lead_bytes.cpp

@@ -7,12 +7,6 @@
 namespace tavok {
 namespace {
 
-using GetPluginInfoFn = int32_t(__stdcall*)(int32_t, char*, int32_t);
-using IsSupportedFn = int32_t(__stdcall*)(const char*, uint32_t);
-using GetPictureInfoFn = int32_t(__stdcall*)(const void*, int32_t, uint32_t, PictureInfo*);
-using GetPictureFn = int32_t(__stdcall*)(const void*, int32_t, uint32_t, HLOCAL*, HLOCAL*,
-                                         ProgressCallback, int32_t);
-
 int __stdcall NeverAbort(int, int, int32_t) {
   return 0;
 }
@@ -21,8 +15,7 @@ int __stdcall NeverAbort(int, int, int32_t) {
 
 template <typename Fn>
 Fn DecoderPlugin::Lookup(const char* name) const {
-  if (!library_) return nullptr;
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library_.get(), name)));
+  return library_ ? FindExport<Fn>(library_.get(), name) : nullptr;
 }
 
 int DecoderPlugin::SetPath(const char* new_path) {
@@ -77,7 +70,7 @@ int32_t DecoderPlugin::QueryPictureInfo(const void* data, int32_t size, uint32_t
                                         PictureInfo* info) {
   auto get_picture_info = Lookup<GetPictureInfoFn>("GetPictureInfo");
   if (get_picture_info == nullptr) return kMissingEntryPoint;
-  return get_picture_info(data, size, flag, info);
+  return get_picture_info(static_cast<const char*>(data), size, flag, info);
 }
 
 int32_t DecoderPlugin::QueryPicture(const void* data, int32_t size, uint32_t flag,
@@ -85,7 +78,7 @@ int32_t DecoderPlugin::QueryPicture(const void* data, int32_t size, uint32_t fla
                                     ProgressCallback progress, int32_t user) {
   auto get_picture = Lookup<GetPictureFn>("GetPicture");
   if (get_picture == nullptr) return kMissingEntryPoint;
-  return get_picture(data, size, flag, bitmap_info, bitmap_bits,
+  return get_picture(static_cast<const char*>(data), size, flag, bitmap_info, bitmap_bits,
                      progress != nullptr ? progress : &NeverAbort, user);
 }
 

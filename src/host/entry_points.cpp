@@ -4,6 +4,7 @@
 
 #include "container/cache_container.h"
 #include "host/exports.h"
+#include "host/picture_input.h"
 #include "host/plugin_info.h"
 #include "host/susie.h"
 #include "settings/settings_dialog.h"
@@ -15,16 +16,9 @@ extern "C" int32_t __stdcall GetPluginInfo(int32_t number, char* buffer, int32_t
 }
 
 extern "C" int32_t __stdcall IsSupported(const char* name, uint32_t source) {
-  uint8_t file_head[kHeadSize] = {};
-  const uint8_t* head = file_head;
-  if ((source & 0xFFFF0000u) == 0) {
-    // A file handle: read from wherever the host left the file position.
-    DWORD read = 0;
-    HANDLE file = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(source));
-    if (!ReadFile(file, file_head, sizeof(file_head), &read, nullptr)) return 0;
-  } else {
-    head = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(source));
-  }
+  uint8_t buffer[kHeadSize];
+  const uint8_t* head = LoadProbeHead(source, buffer);
+  if (head == nullptr) return 0;
   return ValidateContainer(name, head, kHeadSize) != 0 ? 1 : 0;
 }
 

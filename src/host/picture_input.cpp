@@ -1,5 +1,7 @@
 #include "host/picture_input.h"
 
+#include <cstring>
+
 namespace tavok {
 
 ResultCode LoadPictureInput(const char* buffer, int32_t length, uint32_t flag,
@@ -49,6 +51,17 @@ void ReleasePictureInput(PictureInput* input) {
   input->data = nullptr;
   input->size = 0;
   input->name = nullptr;
+}
+
+const uint8_t* LoadProbeHead(uint32_t source, uint8_t (&buffer)[kHeadSize]) {
+  if ((source & 0xFFFF0000u) != 0) {
+    return reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(source));
+  }
+  std::memset(buffer, 0, sizeof(buffer));
+  DWORD read = 0;
+  HANDLE file = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(source));
+  if (!ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) return nullptr;
+  return buffer;
 }
 
 }  // namespace tavok

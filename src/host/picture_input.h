@@ -27,4 +27,11 @@ ResultCode LoadPictureInput(const char* buffer, int32_t length, uint32_t flag, P
 // Frees the owned block, if any, and empties input.
 void ReleasePictureInput(PictureInput* input);
 
+// The head that IsSupported looks at. A source whose upper 16 bits are 0 is an
+// open file handle: up to kHeadSize bytes are read from wherever the host left
+// its position (no seek) into buffer, zero-filled first. Any other source is
+// the address of the file's first bytes, supplied by the host. Returns the
+// head, or nullptr when the read fails.
+const uint8_t* LoadProbeHead(uint32_t source, uint8_t (&buffer)[kHeadSize]);
+
 }  // namespace tavok

@@ -20,7 +20,10 @@ const char* PluginInfoString(int32_t number) {
 }
 
 int32_t CopyPluginInfo(int32_t number, char* buffer, int32_t length) {
-  const char* text = PluginInfoString(number);
+  return CopyInfoText(PluginInfoString(number), buffer, length);
+}
+
+int32_t CopyInfoText(const char* text, char* buffer, int32_t length) {
   if (text == nullptr || buffer == nullptr || length <= 0) return 0;
   int32_t n = static_cast<int32_t>(std::strlen(text)) + 1;
   if (n >= length) n = length;

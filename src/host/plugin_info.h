@@ -16,4 +16,7 @@ const char* PluginInfoString(int32_t number);
 // written; 0 for an unknown number or a length of 0 or less.
 int32_t CopyPluginInfo(int32_t number, char* buffer, int32_t length);
 
+// The same copy for any information text; nullptr text copies nothing.
+int32_t CopyInfoText(const char* text, char* buffer, int32_t length);
+
 }  // namespace tavok

@@ -35,6 +35,22 @@ static_assert(sizeof(PictureInfo) == 26, "PictureInfo is the interface's packed 
 // The host's progress callback; a non-zero answer asks the plug-in to abort.
 using ProgressCallback = int(__stdcall*)(int number, int denominator, int32_t user);
 
+// The entry points' prototypes, for calling a plug-in found at run time.
+using GetPluginInfoFn = int32_t(__stdcall*)(int32_t number, char* buffer, int32_t length);
+using IsSupportedFn = int32_t(__stdcall*)(const char* name, uint32_t source);
+using GetPictureInfoFn = int32_t(__stdcall*)(const char* buffer, int32_t length, uint32_t flag,
+                                             PictureInfo* info);
+using GetPictureFn = int32_t(__stdcall*)(const char* buffer, int32_t length, uint32_t flag,
+                                         HLOCAL* info, HLOCAL* bits, ProgressCallback progress,
+                                         int32_t user);
+using ConfigurationDlgFn = int32_t(__stdcall*)(HWND parent, int32_t function);
+
+// A plug-in's export under its real prototype, or nullptr when it lacks it.
+template <typename Fn>
+Fn FindExport(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 // Only the low three bits of the host's flag select the input kind.
 constexpr uint32_t kInputKindMask = 7;
 constexpr uint32_t kFileInput = 0;

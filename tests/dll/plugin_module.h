@@ -7,13 +7,15 @@
 #include <cstdint>
 #include <string>
 
+#include "host/susie.h"
+
 namespace tavok::testing {
 
-using GetPluginInfoFn = int32_t(__stdcall*)(int32_t, char*, int32_t);
-using IsSupportedFn = int32_t(__stdcall*)(const char*, uint32_t);
-using ProgressFn = int(__stdcall*)(int, int, int32_t);
-using GetPreviewFn = int32_t(__stdcall*)(const char*, int32_t, uint32_t, HLOCAL*, HLOCAL*,
-                                         ProgressFn, int32_t);
+using ProgressFn = ProgressCallback;
+// GetPreview takes GetPicture's arguments.
+using GetPreviewFn = GetPictureFn;
+// The record as the host sees it.
+using HostPictureInfo = PictureInfo;
 
 class PluginModule {
  public:
@@ -25,6 +27,7 @@ class PluginModule {
 
   HMODULE handle() const { return module_; }
   FARPROC Export(const char* name) const;
+  // The export under its real prototype; throws when the module lacks it.
   template <typename Fn>
   Fn Get(const char* name) const {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(Export(name)));

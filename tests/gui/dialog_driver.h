@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace tavok::testing {
+#include "host/susie.h"
 
-using ConfigurationDlgFn = int32_t(__stdcall*)(HWND, int32_t);
+namespace tavok::testing {
 
 // Thrown on the person's thread when a window does not appear or answer in
 // time; the test fails instead of hanging.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../dll/plugin_module.h"
+#include "pure/container_builder.h"
 #include "dialog_driver.h"
 #include "support/fixture_log.h"
 #include "support/plugin_folder.h"
@@ -349,6 +350,7 @@ TEST_F(ConfigurationTest, EnterSavesWhileEscapeAndTheCloseBoxDoNot) {
 }
 
 TEST_F(ConfigurationTest, CancelledChangesStayInTheRunningModuleOnly) {
+  const FixtureLog log;
   folder_.AddTavok();
   const std::string a = folder_.AddFixture("fx_png", "a.spi");
   const std::string b = folder_.AddFixture("fx_jpeg", "b.spi");
@@ -367,6 +369,17 @@ TEST_F(ConfigurationTest, CancelledChangesStayInTheRunningModuleOnly) {
     dialog.WaitClosed();
   });
   EXPECT_EQ(folder_.ReadIni(), ini);
+
+  // The added decoder, and only it, takes a JPEG payload.
+  const std::string cache =
+      folder_.Write("c.qcx", MakeContainer(HeaderFor("http://h/photo.jpg"), "jpeg bytes"));
+  PictureInfo info = {};
+  log.Clear();
+  ASSERT_EQ(tavok_->Get<GetPictureInfoFn>("GetPictureInfo")(cache.c_str(), 0, 0, &info), 0);
+  LocalFree(info.text);
+  EXPECT_EQ(info.width, 4) << "the fixture's picture, not the placeholder";
+  EXPECT_EQ(log.Events({"GetPictureInfo"}).size(), 1u);
+  EXPECT_EQ(log.Events({"GetPictureInfo"}).at(0).rfind("fx_jpeg ", 0), 0u);
 }
 
 }  // namespace

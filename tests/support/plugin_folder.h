@@ -25,6 +25,12 @@ class PluginFolder {
   // subfolders are created).
   std::string AddFixture(const std::string& fixture, const std::string& as) const;
   void WriteIni(const std::string& text) const;
+  // Writes bytes to a file in the folder and returns its full path.
+  template <typename Bytes>
+  std::string Write(const std::string& name, const Bytes& bytes) const {
+    WriteBytes(Join(name), bytes.data(), bytes.size());
+    return Join(name);
+  }
   std::string ReadIni() const;
 
  private:

@@ -107,7 +107,7 @@ TEST(DecoderPlugin, MissingExportsGiveFixedResults) {
       {"fx_no_picture", 5, 1, -1, 0, kMissingEntryPoint},
       {"fx_no_picture_info", 5, 1, -1, kMissingEntryPoint, 0},
   };
-  const uint8_t payload[16] = {0x89, 'P', 'N', 'G'};
+  static const uint8_t payload[2000] = {0x89, 'P', 'N', 'G'};
   for (const Case& c : cases) {
     DecoderPlugin plugin;
     ASSERT_EQ(plugin.SetPath(FixturePath(c.fixture).c_str()), 1) << c.fixture;

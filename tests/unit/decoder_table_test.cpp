@@ -27,7 +27,7 @@ using testing::IsModuleLoaded;
 using testing::ScratchFolder;
 using Lines = std::vector<std::string>;
 
-const uint8_t kPng[16] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+const uint8_t kPng[2000] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 class DecoderTableTest : public ::testing::Test {
  protected:
@@ -182,9 +182,10 @@ TEST_F(DecoderTableTest, FindDecoderTriesMatchingEntriesInOrderAndKeepsOnlyTheAc
   }
   log_.Clear();
   EXPECT_EQ(FindDecoder(0, kPng, sizeof(kPng), "pic.png", nullptr), 2);
-  EXPECT_EQ(log_.Events({"attach", "detach", "IsSupported"}),
-            (Lines{"fx_decline attach", "fx_decline IsSupported pic.png 89504e47",
-                   "fx_decline detach", "fx_png attach", "fx_png IsSupported pic.png 89504e47"}));
+  EXPECT_EQ(
+      log_.Events({"attach", "detach", "IsSupported"}),
+      (Lines{"fx_decline attach", "fx_decline IsSupported pic.png 89504e47 sum=425",
+             "fx_decline detach", "fx_png attach", "fx_png IsSupported pic.png 89504e47 sum=425"}));
   EXPECT_TRUE(DecoderAt(2).IsLoaded());
   EXPECT_TRUE(IsModuleLoaded("fx_png.spi"));
   EXPECT_FALSE(IsModuleLoaded("fx_decline.spi"));

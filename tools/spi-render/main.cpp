@@ -1,36 +1,134 @@
 // spi-render: a console host for Susie import plug-ins. It loads the plug-in
-// named on its command line and shows what the plug-in answers for a file.
-//
-//   spi-render PLUGIN.spi            the plug-in's information strings
-//   spi-render PLUGIN.spi FILE       ... and whether it supports FILE
+// named on its command line, shows what the plug-in answers for a file, and
+// writes the picture the plug-in delivers as a .bmp file.
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "bmp_writer.h"
+#include "exit_codes.h"
+#include "host/handles.h"
+#include "host/picture_input.h"
+#include "host/susie.h"
+#include "progress_bar.h"
+
+namespace tavok::render {
 namespace {
 
-using GetPluginInfoFn = int32_t(__stdcall*)(int32_t, char*, int32_t);
-using IsSupportedFn = int32_t(__stdcall*)(const char*, uint32_t);
+const char kUsage[] = "usage: spi-render [--memory] [--out FILE.bmp] PLUGIN.spi [FILE]\n";
 
-// Exit codes: distinct for each way the plug-in can fail the host.
-// Exports are found as FARPROC and called through their real prototypes.
-template <typename Fn>
-Fn Lookup(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
+const char kHelp[] =
+    "Loads a Susie import plug-in (\"00IN\") and shows what it answers:\n"
+    "its information strings, and for FILE IsSupported (with a 2 KB head and\n"
+    "with a file handle), GetPictureInfo and GetPicture. The picture is written\n"
+    "as a .bmp file: FILE with .bmp appended, unless --out names another.\n"
+    "While GetPicture takes longer than 0.3 s, a progress bar runs on standard\n"
+    "error.\n"
+    "\n"
+    "  --memory        pass FILE to the picture entry points in memory (flag 1)\n"
+    "                  instead of by name (flag 0, offset 0)\n"
+    "  --out FILE.bmp  where to write the picture\n"
+    "  --help          this text\n"
+    "\n"
+    "Exit codes:\n"
+    "   0  success\n"
+    "  64  usage error\n"
+    "  65  the plug-in cannot be loaded\n"
+    "  66  the plug-in lacks an entry point (the message names it)\n"
+    "  67  FILE cannot be opened or read\n"
+    "  68  IsSupported declines FILE\n"
+    "  69  the .bmp file cannot be written\n"
+    "  70  GetPicture succeeded but returned unusable blocks\n"
+    "  GetPictureInfo or GetPicture failed: 80 + its result code\n"
+    "  79  -1 function not provided\n"
+    "  81   1 aborted through the progress callback\n"
+    "  82   2 not a supported file\n"
+    "  84   4 out of memory\n"
+    "  86   6 the file failed to open or to read\n"
+    "  88   8 the chosen decoder lacks the entry point needed\n"
+    "  89  any other result code\n";
 
-enum Exit : int {
-  kExitOk = 0,
-  kExitUsage = 64,
-  kExitCannotLoad = 65,
-  kExitMissingExport = 66,
-  kExitCannotOpen = 67,
-  kExitNotSupported = 68,
+// The progress bar appears only for pictures that take longer than this.
+constexpr DWORD kProgressDelayMs = 300;
+
+struct Options {
+  bool help = false;
+  bool memory = false;
+  const char* out = nullptr;
+  const char* plugin = nullptr;
+  const char* file = nullptr;
 };
 
-void PrintPluginInfo(GetPluginInfoFn get_plugin_info) {
+bool ParseOptions(int argc, char** argv, Options* options) {
+  int positional = 0;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "--help") == 0) {
+      options->help = true;
+    } else if (std::strcmp(arg, "--memory") == 0) {
+      options->memory = true;
+    } else if (std::strcmp(arg, "--out") == 0 && i + 1 < argc) {
+      options->out = argv[++i];
+    } else if (arg[0] == '-' && arg[1] == '-') {
+      return false;
+    } else if (positional == 0) {
+      options->plugin = arg;
+      ++positional;
+    } else if (positional == 1) {
+      options->file = arg;
+      ++positional;
+    } else {
+      return false;
+    }
+  }
+  return options->help || options->plugin != nullptr;
+}
+
+// The input of the picture entry points, as a host passes it.
+struct Source {
+  const char* buffer = nullptr;
+  int32_t length = 0;
+  uint32_t flag = kFileInput;
+  PictureInput loaded;  // the file's bytes, for memory input
+  const char* kind() const { return flag == kFileInput ? "file input" : "memory input"; }
+};
+
+int LoadSource(const Options& options, Source* source) {
+  if (!options.memory) {
+    source->buffer = options.file;
+    return kExitOk;
+  }
+  const ResultCode result = LoadPictureInput(options.file, 0, kFileInput, &source->loaded);
+  if (result != kSuccess) {
+    std::fprintf(stderr, "spi-render: cannot read %s into memory: %s\n", options.file,
+                 DescribeResult(result));
+    return kExitCannotOpen;
+  }
+  source->buffer = reinterpret_cast<const char*>(source->loaded.data);
+  source->length = source->loaded.size;
+  source->flag = kMemoryInput;
+  return kExitOk;
+}
+
+template <typename Fn>
+bool Require(HMODULE module, const char* plugin, const char* name, Fn* fn) {
+  *fn = FindExport<Fn>(module, name);
+  if (*fn == nullptr)
+    std::fprintf(stderr, "spi-render: %s lacks the entry point %s\n", plugin, name);
+  return *fn != nullptr;
+}
+
+int Failed(const char* entry_point, int32_t result) {
+  std::fprintf(stderr, "spi-render: %s returned %d: %s\n", entry_point, result,
+               DescribeResult(result));
+  return ExitForResult(result);
+}
+
+void PrintPluginInfo(const char* plugin, GetPluginInfoFn get_plugin_info) {
+  std::printf("GetPluginInfo(%s):\n", plugin);
   for (int32_t number = 0;; ++number) {
     char text[512];
     const int32_t n = get_plugin_info(number, text, sizeof(text) - 1);
@@ -40,53 +138,142 @@ void PrintPluginInfo(GetPluginInfoFn get_plugin_info) {
   }
 }
 
+// Asks IsSupported as hosts do: with the file's first bytes in memory (a
+// 2 KB head, zero-filled past the end of short files), then with an open
+// handle positioned at the file's start.
 int ProbeFile(IsSupportedFn is_supported, const char* path) {
-  HANDLE file =
-      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  unique_file file(
+      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) {
     std::fprintf(stderr, "spi-render: cannot open %s (error %lu)\n", path, GetLastError());
     return kExitCannotOpen;
   }
-  // Hosts hand over a 2 KB head, zero-filled past the end of short files.
   static char head[2048];
-  std::memset(head, 0, sizeof(head));
   DWORD read = 0;
-  ReadFile(file, head, sizeof(head), &read, nullptr);
+  if (!ReadFile(file.get(), head, sizeof(head), &read, nullptr)) {
+    std::fprintf(stderr, "spi-render: cannot read %s (error %lu)\n", path, GetLastError());
+    return kExitCannotOpen;
+  }
   const int32_t by_memory =
       is_supported(path, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(head)));
-  SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+  SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
   const int32_t by_handle =
-      is_supported(path, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(file)));
-  CloseHandle(file);
+      is_supported(path, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(file.get())));
   std::printf("IsSupported(%s): head in memory %d, file handle %d\n", path, by_memory, by_handle);
-  return (by_memory && by_handle) ? kExitOk : kExitNotSupported;
+  if (!by_memory && !by_handle) {
+    std::fprintf(stderr, "spi-render: the plug-in does not support %s\n", path);
+    return kExitNotSupported;
+  }
+  if (!by_memory || !by_handle) {
+    std::fprintf(stderr, "spi-render: warning: the two ways of asking disagree\n");
+  }
+  return kExitOk;
 }
 
-}  // namespace
+int ShowPictureInfo(GetPictureInfoFn get_picture_info, const Source& source) {
+  PictureInfo info = {};
+  const int32_t result = get_picture_info(source.buffer, source.length, source.flag, &info);
+  unique_hlocal text(info.text);  // the caller frees it, whatever the result
+  if (result != kSuccess) return Failed("GetPictureInfo", result);
 
-int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: spi-render PLUGIN.spi [FILE]\n");
-    return kExitUsage;
+  std::printf("GetPictureInfo (%s):\n", source.kind());
+  std::printf("  left %d, top %d, width %d, height %d\n", info.left, info.top, info.width,
+              info.height);
+  std::printf("  x density %u, y density %u, colour depth %d\n", info.x_density, info.y_density,
+              info.colour_depth);
+  local_lock lock(text.get());
+  if (lock) {
+    const size_t size = LocalSize(text.get());
+    std::printf("  text: %.*s\n", static_cast<int>(strnlen(lock.as<char>(), size)),
+                lock.as<char>());
+  } else {
+    std::printf("  text: (none)\n");
   }
-  HMODULE plugin = LoadLibraryA(argv[1]);
-  if (plugin == nullptr) {
-    std::fprintf(stderr, "spi-render: cannot load plug-in %s (error %lu)\n", argv[1],
+  return kExitOk;
+}
+
+int SavePicture(HLOCAL info, HLOCAL pixels, const std::string& out) {
+  local_lock info_lock(info);
+  local_lock pixel_lock(pixels);
+  BmpLayout layout;
+  if (!info_lock || !pixel_lock ||
+      !PlanBmp(info_lock.get(), LocalSize(info), LocalSize(pixels), &layout)) {
+    std::fprintf(stderr, "spi-render: GetPicture returned unusable blocks\n");
+    return kExitBadBlocks;
+  }
+  const BITMAPINFOHEADER* header = info_lock.as<BITMAPINFOHEADER>();
+  std::printf("  %ld x %ld, %u bits per pixel, %s, %u bytes of pixels\n", header->biWidth,
+              header->biHeight < 0 ? -header->biHeight : header->biHeight, header->biBitCount,
+              header->biHeight < 0 ? "top-down" : "bottom-up", layout.pixel_size);
+  if (!WriteBmp(out.c_str(), info_lock.get(), pixel_lock.get(), layout)) {
+    std::fprintf(stderr, "spi-render: cannot write %s (error %lu)\n", out.c_str(), GetLastError());
+    return kExitCannotWrite;
+  }
+  std::printf("wrote %s\n", out.c_str());
+  return kExitOk;
+}
+
+int RenderPicture(GetPictureFn get_picture, const Source& source, const std::string& out) {
+  HLOCAL info = nullptr;
+  HLOCAL pixels = nullptr;
+  ProgressBar bar(stderr, GetTickCount(), kProgressDelayMs);
+  const int32_t result = get_picture(source.buffer, source.length, source.flag, &info, &pixels,
+                                     ProgressBar::callback(), bar.user_value());
+  bar.Finish();
+  unique_hlocal info_block(info);
+  unique_hlocal pixel_block(pixels);
+  if (result != kSuccess) return Failed("GetPicture", result);
+  std::printf("GetPicture (%s):\n", source.kind());
+  return SavePicture(info, pixels, out);
+}
+
+int Run(const Options& options) {
+  unique_hmodule module(LoadLibraryA(options.plugin));
+  if (!module) {
+    std::fprintf(stderr, "spi-render: cannot load plug-in %s (error %lu)\n", options.plugin,
                  GetLastError());
     return kExitCannotLoad;
   }
-  auto get_plugin_info = Lookup<GetPluginInfoFn>(plugin, "GetPluginInfo");
-  auto is_supported = Lookup<IsSupportedFn>(plugin, "IsSupported");
-  if (get_plugin_info == nullptr || is_supported == nullptr) {
-    std::fprintf(stderr, "spi-render: %s lacks %s\n", argv[1],
-                 get_plugin_info == nullptr ? "GetPluginInfo" : "IsSupported");
-    FreeLibrary(plugin);
+  GetPluginInfoFn get_plugin_info;
+  IsSupportedFn is_supported;
+  if (!Require(module.get(), options.plugin, "GetPluginInfo", &get_plugin_info) ||
+      !Require(module.get(), options.plugin, "IsSupported", &is_supported)) {
     return kExitMissingExport;
   }
+  PrintPluginInfo(options.plugin, get_plugin_info);
+  if (options.file == nullptr) return kExitOk;
 
-  std::printf("GetPluginInfo(%s):\n", argv[1]);
-  PrintPluginInfo(get_plugin_info);
-  const int result = argc > 2 ? ProbeFile(is_supported, argv[2]) : kExitOk;
-  FreeLibrary(plugin);
-  return result;
+  int exit = ProbeFile(is_supported, options.file);
+  if (exit != kExitOk) return exit;
+
+  GetPictureInfoFn get_picture_info;
+  GetPictureFn get_picture;
+  if (!Require(module.get(), options.plugin, "GetPictureInfo", &get_picture_info) ||
+      !Require(module.get(), options.plugin, "GetPicture", &get_picture)) {
+    return kExitMissingExport;
+  }
+  Source source;
+  exit = LoadSource(options, &source);
+  if (exit == kExitOk) exit = ShowPictureInfo(get_picture_info, source);
+  if (exit != kExitOk) return exit;
+  const std::string out = options.out ? options.out : std::string(options.file) + ".bmp";
+  return RenderPicture(get_picture, source, out);
+}
+
+}  // namespace
+}  // namespace tavok::render
+
+int main(int argc, char** argv) {
+  using namespace tavok::render;
+  Options options;
+  if (!ParseOptions(argc, argv, &options)) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    std::fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  return Run(options);
 }

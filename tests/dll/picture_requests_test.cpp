@@ -1,0 +1,314 @@
+// Picture requests through the built tavok.spi, with fixture decoders listed
+// in its tavok.ini: which decoder answers, what text the host gets, which
+// result codes come back, and that nothing stays loaded or allocated.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "plugin_module.h"
+#include "pure/container_builder.h"
+#include "support/fixture_log.h"
+#include "support/plugin_folder.h"
+
+namespace tavok::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+constexpr char kUrl[] = "http://example.com/img/pic.png?size=2";
+
+std::string TextOf(HLOCAL block) {
+  if (block == nullptr) return "(null)";
+  const char* text = static_cast<const char*>(LocalLock(block));
+  std::string copy(text, strnlen(text, LocalSize(block)));
+  LocalUnlock(block);
+  return copy;
+}
+
+// Busy blocks in all of the process's heaps.
+size_t BusyHeapBlocks() {
+  HANDLE heaps[64];
+  const DWORD count = GetProcessHeaps(64, heaps);
+  size_t busy = 0;
+  for (DWORD i = 0; i < count && i < 64; ++i) {
+    HeapLock(heaps[i]);
+    PROCESS_HEAP_ENTRY entry = {};
+    while (HeapWalk(heaps[i], &entry)) {
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ++busy;
+    }
+    HeapUnlock(heaps[i]);
+  }
+  return busy;
+}
+
+class PictureRequests : public ::testing::Test {
+ protected:
+  // Lists the fixtures in tavok.ini (copied in as <fixture>.spi) and loads tavok.
+  void Load(const Lines& fixtures, const std::string& extra_ini = "") {
+    std::string ini = "[SPI]\r\nCount=" + std::to_string(fixtures.size()) + "\r\n";
+    for (size_t i = 0; i < fixtures.size(); ++i) {
+      folder_.AddFixture(fixtures[i], fixtures[i] + ".spi");
+      ini += "Path" + std::to_string(i) + "=" + fixtures[i] + ".spi\r\n";
+    }
+    folder_.WriteIni(ini + extra_ini);
+    folder_.AddTavok();
+    plugin_ = std::make_unique<PluginModule>(folder_.TavokPath());
+    get_picture_info_ = plugin_->Get<GetPictureInfoFn>("GetPictureInfo");
+    get_picture_ = plugin_->Get<GetPictureFn>("GetPicture");
+    log_.Clear();
+  }
+
+  std::string WriteCache(const std::string& name, const std::string& header,
+                         const std::string& payload) {
+    const auto bytes = MakeContainer(header, payload);
+    return folder_.Write(name, bytes);
+  }
+
+  // GetPictureInfo on file input; the text block is freed and returned.
+  int32_t Info(const std::string& path, HostPictureInfo* info, std::string* text) {
+    std::memset(info, 0x5A, sizeof(*info));
+    const int32_t result = get_picture_info_(path.c_str(), 0, 0, info);
+    *text = result == 0 ? TextOf(info->text) : "";
+    if (result == 0 && info->text != nullptr) LocalFree(info->text);
+    return result;
+  }
+
+  PluginFolder folder_;
+  FixtureLog log_;
+  std::unique_ptr<PluginModule> plugin_;
+  GetPictureInfoFn get_picture_info_ = nullptr;
+  GetPictureFn get_picture_ = nullptr;
+};
+
+TEST_F(PictureRequests, TextInformationPutsTheUrlInFront) {
+  Load({"fx_raw_text", "fx_png", "fx_png_second"});
+  struct Case {
+    const char* label;
+    std::string header;
+    std::string expected;
+  } cases[] = {
+      {"decoder text", HeaderFor(kUrl), std::string(kUrl) + "\r\nfixture text"},
+      {"decoder without text", HeaderFor("http://h/a.gif"), "http://h/a.gif"},
+      {"unterminated decoder text", HeaderFor("http://h/x.raw"), "http://h/x.raw\r\nno terminator"},
+      {"placeholder with url", HeaderFor("http://h/archive.zip"), "http://h/archive.zip"},
+      {"url without a slash", "URL=pic.png\r\nA=1\r\n", "pic.png"},
+      {"placeholder without url", "VERSION=1\r\nSTATUS=200\r\n", "(null)"},
+      {"empty url", "A=1\r\nURL=\r\nB=2\r\n", "(null)"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = WriteCache("t.qcx", c.header, "payload bytes");
+    HostPictureInfo info;
+    std::string text;
+    ASSERT_EQ(Info(path, &info, &text), 0) << c.label;
+    EXPECT_EQ(text, c.expected) << c.label;
+  }
+}
+
+TEST_F(PictureRequests, DescriptionComesFromTheDecoderOrThePlaceholder) {
+  Load({"fx_png"}, "[Icon]\r\nWidth=20\r\nHeight=10\r\n");
+  HostPictureInfo info;
+  std::string text;
+  ASSERT_EQ(Info(WriteCache("a.qcx", HeaderFor(kUrl), "png bytes"), &info, &text), 0);
+  EXPECT_EQ(info.width, 4);
+  EXPECT_EQ(info.height, 3);
+  EXPECT_EQ(info.x_density, 72);
+  EXPECT_EQ(log_.Events({"GetPictureInfo"}), Lines{"fx_png GetPictureInfo 9 1 70"})
+      << "memory input: the payload and its size, flag 1";
+
+  ASSERT_EQ(Info(WriteCache("b.qcx", HeaderFor("http://h/b.bmp"), "bmp"), &info, &text), 0);
+  EXPECT_EQ(info.left, 0);
+  EXPECT_EQ(info.top, 0);
+  EXPECT_EQ(info.width, 20);
+  EXPECT_EQ(info.height, 10);
+  EXPECT_EQ(info.x_density, 0);
+  EXPECT_EQ(info.y_density, 0);
+  EXPECT_EQ(info.colour_depth, 24);
+}
+
+TEST_F(PictureRequests, UnusableDecodersAndNamesGiveThePlaceholderWithoutLoading) {
+  Load({"fx_png", "fx_jpeg"});
+  struct Case {
+    const char* label;
+    std::string header;
+    std::string payload;
+  } cases[] = {
+      {"unknown extension", HeaderFor("http://h/a.zip"), "zip"},
+      {"no dot", HeaderFor("http://h/download"), "data"},
+      {"empty payload", HeaderFor("http://h/a.png"), ""},
+  };
+  for (const Case& c : cases) {
+    const std::string path = WriteCache("p.qcx", c.header, c.payload);
+    HLOCAL bitmap_info = nullptr;
+    HLOCAL bitmap_bits = nullptr;
+    ASSERT_EQ(get_picture_(path.c_str(), 0, 0, &bitmap_info, &bitmap_bits, nullptr, 0), 0)
+        << c.label;
+    ASSERT_NE(bitmap_info, nullptr);
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(LocalLock(bitmap_info));
+    EXPECT_EQ(header->biWidth, 48) << c.label;
+    EXPECT_EQ(header->biBitCount, 24) << c.label;
+    LocalUnlock(bitmap_info);
+    LocalFree(bitmap_info);
+    LocalFree(bitmap_bits);
+  }
+  EXPECT_TRUE(log_.Lines().empty());
+}
+
+TEST_F(PictureRequests, TheDecodersResultCodeIsPassedThrough) {
+  Load({"fx_png", "fx_no_picture"});
+  const std::string png = WriteCache("a.qcx", HeaderFor(kUrl), "png bytes");
+  for (int code : {0, 1, 2, 4, 6, 8, -1, 99}) {
+    SetEnvironmentVariableA("TAVOK_FIXTURE_RESULT", std::to_string(code).c_str());
+    HLOCAL bitmap_info = nullptr;
+    HLOCAL bitmap_bits = nullptr;
+    EXPECT_EQ(get_picture_(png.c_str(), 0, 0, &bitmap_info, &bitmap_bits, nullptr, 0), code);
+    if (code == 0) {
+      ASSERT_NE(bitmap_bits, nullptr);
+      EXPECT_EQ(static_cast<const uint8_t*>(LocalLock(bitmap_bits))[0], 0xA0);
+      LocalUnlock(bitmap_bits);
+    }
+    LocalFree(bitmap_info);
+    LocalFree(bitmap_bits);
+  }
+  SetEnvironmentVariableA("TAVOK_FIXTURE_RESULT", nullptr);
+}
+
+TEST_F(PictureRequests, ADecoderWithoutGetPictureGivesEight) {
+  Load({"fx_no_picture"});
+  const std::string png = WriteCache("a.qcx", HeaderFor(kUrl), "png bytes");
+  HLOCAL bitmap_info = nullptr;
+  HLOCAL bitmap_bits = nullptr;
+  EXPECT_EQ(get_picture_(png.c_str(), 0, 0, &bitmap_info, &bitmap_bits, nullptr, 0), 8);
+  EXPECT_EQ(bitmap_info, nullptr);
+  EXPECT_FALSE(IsModuleLoaded("fx_no_picture.spi"));
+}
+
+int __stdcall HostProgress(int, int, int32_t) {
+  return 0;
+}
+
+TEST_F(PictureRequests, TheHostsCallbackOrTheNeverAbortOneReachesTheDecoder) {
+  Load({"fx_png"});
+  const std::string png = WriteCache("a.qcx", HeaderFor(kUrl), "png bytes");
+  for (auto callback : {static_cast<int(__stdcall*)(int, int, int32_t)>(nullptr), &HostProgress}) {
+    HLOCAL bitmap_info = nullptr;
+    HLOCAL bitmap_bits = nullptr;
+    ASSERT_EQ(get_picture_(png.c_str(), 0, 0, &bitmap_info, &bitmap_bits, callback, 42), 0);
+    LocalFree(bitmap_info);
+    LocalFree(bitmap_bits);
+  }
+  EXPECT_EQ(log_.Events({"GetPicture"}),
+            (Lines{"fx_png GetPicture 9 1 70 callback=set answer=0 user=42",
+                   "fx_png GetPicture 9 1 70 callback=set answer=0 user=42"}));
+}
+
+TEST_F(PictureRequests, FileAndMemoryInputAndInvalidInput) {
+  Load({"fx_png"});
+  const auto container = MakeContainer(HeaderFor(kUrl), "png bytes");
+  std::string prefixed = "0123456789";
+  prefixed.append(container.begin(), container.end());
+  const std::string path = folder_.Write("a.qcx", prefixed);
+  const std::string wrong_name = folder_.Write("a.jpg", prefixed);
+
+  HostPictureInfo info;
+  EXPECT_EQ(get_picture_info_(path.c_str(), 10, 0, &info), 0);
+  LocalFree(info.text);
+  EXPECT_EQ(get_picture_info_(reinterpret_cast<const char*>(container.data()),
+                              static_cast<int32_t>(container.size()), 1, &info),
+            0);
+  EXPECT_EQ(TextOf(info.text), std::string(kUrl) + "\r\nfixture text");
+  LocalFree(info.text);
+  EXPECT_EQ(get_picture_info_(path.c_str(), 0, 0, &info), 2) << "not a container at offset 0";
+  EXPECT_EQ(get_picture_info_(wrong_name.c_str(), 10, 0, &info), 2) << "not a .qcx name";
+  EXPECT_EQ(get_picture_info_(folder_.Join("missing.qcx").c_str(), 0, 0, &info), 6);
+  HLOCAL bitmap_info = nullptr;
+  HLOCAL bitmap_bits = nullptr;
+  EXPECT_EQ(get_picture_(path.c_str(), -1, 0, &bitmap_info, &bitmap_bits, nullptr, 0), 2);
+  EXPECT_EQ(get_picture_(path.c_str(), 10, 0x10, &bitmap_info, &bitmap_bits, nullptr, 0), 0)
+      << "flag 0x10 is file input";
+  LocalFree(bitmap_info);
+  LocalFree(bitmap_bits);
+  EXPECT_EQ(get_picture_(reinterpret_cast<const char*>(container.data()), 12, 1, &bitmap_info,
+                         &bitmap_bits, nullptr, 0),
+            2)
+      << "shorter than the header";
+}
+
+TEST_F(PictureRequests, AShortHostBlockIsProbedThroughAPaddedCopy) {
+  Load({"fx_png"});
+  // The container ends exactly where readable memory ends; the fixture's
+  // IsSupported reads 2000 bytes, which must not run into the guard page.
+  const auto container = MakeContainer(HeaderFor(kUrl), "png bytes");
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  const DWORD page = system.dwPageSize;
+  auto* region = static_cast<uint8_t*>(
+      VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  ASSERT_NE(region, nullptr);
+  DWORD old = 0;
+  ASSERT_TRUE(VirtualProtect(region + page, page, PAGE_NOACCESS, &old));
+  uint8_t* data = region + page - container.size();
+  std::memcpy(data, container.data(), container.size());
+
+  HostPictureInfo info;
+  ASSERT_EQ(get_picture_info_(reinterpret_cast<const char*>(data),
+                              static_cast<int32_t>(container.size()), 1, &info),
+            0);
+  EXPECT_EQ(info.width, 4) << "the decoder accepted the payload";
+  LocalFree(info.text);
+  unsigned sum = 0;
+  for (char c : std::string("png bytes")) sum += static_cast<uint8_t>(c);
+  EXPECT_EQ(log_.Events({"IsSupported"}),
+            Lines{"fx_png IsSupported pic.png 706e6720 sum=" + std::to_string(sum)});
+  VirtualFree(region, 0, MEM_RELEASE);
+}
+
+TEST_F(PictureRequests, NothingStaysLoadedOrAllocatedAfterARequest) {
+  Load({"fx_decline", "fx_png"});
+  const std::string png = WriteCache("a.qcx", HeaderFor(kUrl), "png bytes");
+  const std::string zip = WriteCache("z.qcx", HeaderFor("http://h/a.zip"), "zip bytes");
+  auto request = [&](const std::string& path) {
+    HostPictureInfo info;
+    ASSERT_EQ(get_picture_info_(path.c_str(), 0, 0, &info), 0);
+    LocalFree(info.text);
+    HLOCAL bitmap_info = nullptr;
+    HLOCAL bitmap_bits = nullptr;
+    ASSERT_EQ(get_picture_(path.c_str(), 0, 0, &bitmap_info, &bitmap_bits, nullptr, 0), 0);
+    LocalFree(bitmap_info);
+    LocalFree(bitmap_bits);
+  };
+  for (const std::string& path : {png, zip}) {
+    request(path);  // warm-up: first-use caches of the platform
+    const size_t before = BusyHeapBlocks();
+    for (int i = 0; i < 5; ++i) request(path);
+    EXPECT_EQ(BusyHeapBlocks(), before) << path;
+    EXPECT_FALSE(IsModuleLoaded("fx_png.spi"));
+    EXPECT_FALSE(IsModuleLoaded("fx_decline.spi"));
+  }
+  EXPECT_EQ(log_.Events({"attach"}).size(), log_.Events({"detach"}).size());
+}
+
+TEST_F(PictureRequests, TavokListedUnderAnotherSpellingDoesNotServeItself) {
+  // A cache file wrapping another cache file: only tavok itself declares
+  // *.qcx, and it must not be registered as its own decoder.
+  folder_.AddFixture("fx_png", "fx_png.spi");
+  folder_.WriteIni("[SPI]\r\nCount=2\r\nPath0=" + folder_.path() +
+                   "\\sub/../tavok.spi\r\nPath1=fx_png.spi\r\n");
+  folder_.AddTavok();
+  plugin_ = std::make_unique<PluginModule>(folder_.TavokPath());
+  get_picture_info_ = plugin_->Get<GetPictureInfoFn>("GetPictureInfo");
+  const auto inner = MakeContainer(HeaderFor(kUrl), "png bytes");
+  const std::string outer = WriteCache("outer.qcx", HeaderFor("http://h/inner.qcx"),
+                                       std::string(inner.begin(), inner.end()));
+  HostPictureInfo info;
+  std::string text;
+  ASSERT_EQ(Info(outer, &info, &text), 0);
+  EXPECT_EQ(info.width, 48) << "the placeholder, not the inner picture";
+  EXPECT_EQ(text, "http://h/inner.qcx");
+}
+
+}  // namespace
+}  // namespace tavok::testing

@@ -1,0 +1,313 @@
+// bench: measures tavok's costs against the work it delegates, under the same
+// conditions, and prints Markdown tables.
+//
+//   bench.exe --tavok TAVOK.spi --decoder DECODER.spi --fixture FIXTURE.spi
+//             [--work FOLDER] [--max-mb N]
+//
+// DECODER is a real decoder that accepts .bmp payloads (the example WIC
+// decoder); FIXTURE is a decoder that accepts .png payloads without reading
+// them (the test fixture fx_png), so that tavok's own costs show alone.
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/picture_input.h"
+#include "placeholder/placeholder.h"
+
+namespace {
+
+using GetPictureFn = int32_t(__stdcall*)(const char*, int32_t, uint32_t, HLOCAL*, HLOCAL*,
+                                         tavok::ProgressCallback, int32_t);
+using IsSupportedFn = int32_t(__stdcall*)(const char*, uint32_t);
+
+template <typename Fn>
+Fn Lookup(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Median seconds of one call over `runs` runs (after one warm-up call).
+double Median(int runs, const std::function<void()>& call) {
+  call();
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const double start = Now();
+    call();
+    times.push_back(Now() - start);
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+int RunsFor(size_t bytes) {
+  return bytes >= (16u << 20) ? 5 : bytes >= (1u << 20) ? 11 : 51;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+// A 24-bit BMP file of about `bytes` bytes, with a gradient.
+std::string MakeBmp(size_t bytes) {
+  int width = 1;
+  while (static_cast<size_t>(width + 1) * (width + 1) * 3 <= bytes) ++width;
+  const int height = width;
+  const size_t row = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+  BITMAPFILEHEADER file = {};
+  BITMAPINFOHEADER info = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(file) + sizeof(info);
+  file.bfSize = static_cast<DWORD>(file.bfOffBits + row * height);
+  info.biSize = sizeof(info);
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biSizeImage = static_cast<DWORD>(row * height);
+  std::string bmp(reinterpret_cast<const char*>(&file), sizeof(file));
+  bmp.append(reinterpret_cast<const char*>(&info), sizeof(info));
+  std::string pixels(row * height, '\0');
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<char>((i * 7) & 0xFF);
+  return bmp + pixels;
+}
+
+std::string Wrap(const std::string& payload, const char* name = "picture.bmp") {
+  const std::string header =
+      std::string("VERSION=1\r\nURL=http://example.com/bench/") + name + "\r\nSTATUS=200\r\n";
+  const int32_t n = static_cast<int32_t>(header.size());
+  return std::string(reinterpret_cast<const char*>(&n), 4) + header + payload;
+}
+
+std::string SizeLabel(size_t bytes) {
+  char text[32];
+  if (bytes >= (1u << 20)) {
+    std::snprintf(text, sizeof(text), "%zu MB", bytes >> 20);
+  } else {
+    std::snprintf(text, sizeof(text), "%zu KB", bytes >> 10);
+  }
+  return text;
+}
+
+struct Options {
+  std::string tavok, decoder, fixture, work = ".";
+  size_t max_mb = 64;
+};
+
+// A plug-in folder: a copy of tavok.spi whose tavok.ini lists one decoder.
+HMODULE LoadTavokWith(const Options& options, const std::string& folder_name,
+                      const std::string& decoder) {
+  const std::string folder = options.work + "\\" + folder_name;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  CopyFileA(options.tavok.c_str(), (folder + "\\tavok.spi").c_str(), FALSE);
+  WriteFileBytes(folder + "\\tavok.ini", "[SPI]\r\nCount=1\r\nPath0=" + decoder + "\r\n");
+  return LoadLibraryA((folder + "\\tavok.spi").c_str());
+}
+
+void FreeOutputs(HLOCAL info, HLOCAL bits) {
+  LocalFree(info);
+  LocalFree(bits);
+}
+
+void DelegationOverhead(const Options& options) {
+  std::printf("\n## Delegation overhead (GetPicture, BMP payload, example decoder)\n\n");
+  std::printf("| payload | decoder on the bare payload | through tavok | ratio | added |\n");
+  std::printf("|---|---|---|---|---|\n");
+  for (size_t bytes : {size_t{10} << 10, size_t{1} << 20, size_t{16} << 20}) {
+    const std::string bmp = MakeBmp(bytes);
+    const std::string cache = options.work + "\\overhead.qcx";
+    WriteFileBytes(cache, Wrap(bmp));
+
+    HMODULE decoder = LoadLibraryA(options.decoder.c_str());
+    auto decode = Lookup<GetPictureFn>(decoder, "GetPicture");
+    const double direct = Median(RunsFor(bytes), [&] {
+      HLOCAL info = nullptr, bits = nullptr;
+      decode(bmp.data(), static_cast<int32_t>(bmp.size()), 1, &info, &bits, nullptr, 0);
+      FreeOutputs(info, bits);
+    });
+    FreeLibrary(decoder);
+
+    HMODULE tavok = LoadTavokWith(options, "overhead", options.decoder);
+    auto through = Lookup<GetPictureFn>(tavok, "GetPicture");
+    const double delegated = Median(RunsFor(bytes), [&] {
+      HLOCAL info = nullptr, bits = nullptr;
+      through(cache.c_str(), 0, 0, &info, &bits, nullptr, 0);
+      FreeOutputs(info, bits);
+    });
+    FreeLibrary(tavok);
+    std::printf("| %s | %.3f ms | %.3f ms | %.3fx | %.3f ms |\n", SizeLabel(bytes).c_str(),
+                direct * 1e3, delegated * 1e3, delegated / direct, (delegated - direct) * 1e3);
+  }
+}
+
+void InputLoading(const Options& options) {
+  std::printf("\n## Input loading (file input) against a plain ReadFile of the same bytes\n\n");
+  std::printf("| bytes | ReadFile | LoadPictureInput | ratio | MB/s |\n|---|---|---|---|---|\n");
+  for (size_t bytes = 1u << 10; bytes <= (options.max_mb << 20); bytes *= 8) {
+    const std::string path = options.work + "\\loading.qcx";
+    WriteFileBytes(path, Wrap(std::string(bytes, 'x')));
+    const double plain = Median(RunsFor(bytes), [&] {
+      HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr);
+      const DWORD size = GetFileSize(file, nullptr);
+      HLOCAL block = LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, size + 2000);
+      DWORD read = 0;
+      ReadFile(file, block, size, &read, nullptr);
+      CloseHandle(file);
+      LocalFree(block);
+    });
+    const double loaded = Median(RunsFor(bytes), [&] {
+      tavok::PictureInput input;
+      tavok::LoadPictureInput(path.c_str(), 0, 0, &input);
+      tavok::ReleasePictureInput(&input);
+    });
+    std::printf("| %s | %.3f ms | %.3f ms | %.2fx | %.0f |\n", SizeLabel(bytes).c_str(),
+                plain * 1e3, loaded * 1e3, loaded / plain, bytes / loaded / 1e6);
+  }
+}
+
+void Probing(const Options& options) {
+  std::printf("\n## IsSupported on a 2 KB head\n\n");
+  HMODULE tavok = LoadLibraryA(options.tavok.c_str());
+  auto is_supported = Lookup<IsSupportedFn>(tavok, "IsSupported");
+  const std::string path = options.work + "\\probe.qcx";
+  const std::string bytes = Wrap(std::string(4096, 'p'));
+  WriteFileBytes(path, bytes);
+  std::string head = bytes.substr(0, 2048);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  const uint32_t handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(file));
+  constexpr int kCalls = 20000;
+  auto per_second = [&](const std::function<void()>& call) {
+    const double start = Now();
+    for (int i = 0; i < kCalls; ++i) call();
+    return kCalls / (Now() - start);
+  };
+  const double memory = per_second([&] {
+    is_supported(path.c_str(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(head.data())));
+  });
+  const double through_handle = per_second([&] {
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    is_supported(path.c_str(), handle);
+  });
+  char buffer[2000];
+  const double plain_read = per_second([&] {
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    DWORD read = 0;
+    ReadFile(file, buffer, sizeof(buffer), &read, nullptr);
+  });
+  CloseHandle(file);
+  FreeLibrary(tavok);
+  std::printf("| input | calls per second | time per call against a 2000-byte ReadFile |\n");
+  std::printf("|---|---|---|\n");
+  std::printf("| head in memory | %.0f | |\n", memory);
+  std::printf("| file handle | %.0f | %.2fx |\n", through_handle, plain_read / through_handle);
+  std::printf("| plain ReadFile of 2000 bytes | %.0f | 1.00x |\n", plain_read);
+}
+
+void Placeholder() {
+  std::printf("\n## Placeholder rendering\n\n| size | per picture |\n|---|---|\n");
+  for (int side : {48, 256}) {
+    tavok::SetPlaceholderSize(side, side);
+    const double time = Median(201, [] {
+      HLOCAL info = nullptr, bits = nullptr;
+      tavok::RenderPlaceholderPicture("picture.zip", &info, &bits, nullptr, 0);
+      FreeOutputs(info, bits);
+    });
+    std::printf("| %d x %d | %.3f ms |\n", side, side, time * 1e3);
+  }
+  tavok::SetPlaceholderSize(48, 48);
+}
+
+size_t PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof(counters);
+  K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+  return counters.PagefileUsage;
+}
+
+// The fixture decoder calls the progress callback as soon as it is asked for
+// the picture: tavok then holds everything it holds for the request.
+size_t g_private_in_decoder = 0;
+int __stdcall RecordPrivateBytes(int, int, int32_t) {
+  g_private_in_decoder = PrivateBytes();
+  return 0;
+}
+
+void MemoryAndGrowth(const Options& options) {
+  std::printf("\n## Growth with the payload size, and peak private bytes of a request\n\n");
+  std::printf("The fixture decoder accepts the payload without reading it and returns a\n");
+  std::printf("tiny picture, so the figures are tavok's own. Private bytes are read when\n");
+  std::printf("the decoder is called, against the figure before the request.\n\n");
+  std::printf(
+      "| payload | GetPicture through tavok | MB/s | private bytes added | file + 2000 |\n");
+  std::printf("|---|---|---|---|---|\n");
+  HMODULE tavok = LoadTavokWith(options, "growth", options.fixture);
+  auto through = Lookup<GetPictureFn>(tavok, "GetPicture");
+  for (size_t bytes = 1u << 10; bytes <= (options.max_mb << 20); bytes *= 4) {
+    const std::string cache = options.work + "\\growth.qcx";
+    const std::string file = Wrap(std::string(bytes, 'g'), "picture.png");
+    WriteFileBytes(cache, file);
+    const double time = Median(RunsFor(bytes), [&] {
+      HLOCAL info = nullptr, bits = nullptr;
+      through(cache.c_str(), 0, 0, &info, &bits, nullptr, 0);
+      FreeOutputs(info, bits);
+    });
+    const size_t before = PrivateBytes();
+    HLOCAL info = nullptr, bits = nullptr;
+    through(cache.c_str(), 0, 0, &info, &bits, &RecordPrivateBytes, 0);
+    FreeOutputs(info, bits);
+    const long long added =
+        static_cast<long long>(g_private_in_decoder) - static_cast<long long>(before);
+    std::printf("| %s | %.3f ms | %.0f | %lld | %zu |\n", SizeLabel(bytes).c_str(), time * 1e3,
+                bytes / time / 1e6, added, file.size() + 2000);
+  }
+  FreeLibrary(tavok);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    if (flag == "--tavok") options.tavok = argv[i + 1];
+    if (flag == "--decoder") options.decoder = argv[i + 1];
+    if (flag == "--fixture") options.fixture = argv[i + 1];
+    if (flag == "--work") options.work = argv[i + 1];
+    if (flag == "--max-mb") options.max_mb = std::strtoul(argv[i + 1], nullptr, 10);
+  }
+  if (options.tavok.empty() || options.decoder.empty() || options.fixture.empty()) {
+    std::fprintf(stderr,
+                 "usage: bench --tavok TAVOK.spi --decoder DECODER.spi --fixture FIXTURE.spi "
+                 "[--work FOLDER] [--max-mb N]\n");
+    return 64;
+  }
+  CreateDirectoryA(options.work.c_str(), nullptr);
+  std::printf("# tavok benchmarks\n");
+  DelegationOverhead(options);
+  InputLoading(options);
+  Probing(options);
+  Placeholder();
+  MemoryAndGrowth(options);
+  return 0;
+}
