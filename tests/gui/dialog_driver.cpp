@@ -161,6 +161,10 @@ int SettingsDialog::ColumnCount() const {
   return static_cast<int>(Send(header, HDM_GETITEMCOUNT, 0, 0));
 }
 
+DWORD SettingsDialog::ListExtendedStyle() const {
+  return static_cast<DWORD>(Send(Control(1000), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+}
+
 int SettingsDialog::ColumnWidth(int column) const {
   return static_cast<int>(Send(Control(1000), LVM_GETCOLUMNWIDTH, column, 0));
 }

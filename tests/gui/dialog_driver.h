@@ -69,6 +69,7 @@ class SettingsDialog {
   std::vector<std::string> Paths() const;
   std::wstring Header(int column) const;
   int ColumnCount() const;
+  DWORD ListExtendedStyle() const;
   int ColumnWidth(int column) const;
   bool AddEnabled() const;
   bool DeleteEnabled() const;

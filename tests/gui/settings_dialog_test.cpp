@@ -4,6 +4,8 @@
 // presses keys and buttons.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -144,6 +146,7 @@ TEST_F(ConfigurationTest, EmptyListHasItsColumnsAndOnlyAddEnabled) {
     }
     EXPECT_EQ(dialog.ColumnWidth(0), 175);
     EXPECT_EQ(dialog.ColumnWidth(1), 400);
+    EXPECT_EQ(dialog.ListExtendedStyle(), DWORD{LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT});
     EXPECT_TRUE(dialog.Rows().empty());
     EXPECT_TRUE(dialog.AddEnabled());
     EXPECT_FALSE(dialog.DeleteEnabled());
