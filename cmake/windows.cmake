@@ -18,15 +18,31 @@ add_library(tavok_lib STATIC
   src/host/plugin_info.cpp
   src/placeholder/placeholder.cpp
   src/settings/module_lifecycle.cpp
+  src/settings/settings_dialog.cpp
   src/settings/settings_file.cpp
 )
-target_link_libraries(tavok_lib PUBLIC tavok_pure gdi32 shell32)
+target_link_libraries(tavok_lib PUBLIC tavok_pure gdi32 shell32 comctl32 comdlg32)
 target_compile_definitions(tavok_lib PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
 # Nothing in the module may throw across the C boundary, so it is built
 # without exceptions: allocation failures are reported by value.
 target_compile_options(tavok_lib PRIVATE ${TAVOK_WARNINGS} -fno-exceptions -fno-rtti)
 
-add_library(tavok SHARED src/host/tavok.def)
+# The settings dialog's template, compiled to an object that the DLL itself
+# links (a resource in the static library would not be pulled in).
+set(TAVOK_DIALOG_RC ${PROJECT_SOURCE_DIR}/src/settings/settings_dialog.rc)
+set(TAVOK_DIALOG_RES ${CMAKE_BINARY_DIR}/settings_dialog.res)
+set(TAVOK_DIALOG_OBJ ${CMAKE_BINARY_DIR}/settings_dialog.res.obj)
+add_custom_command(OUTPUT ${TAVOK_DIALOG_OBJ}
+  COMMAND ${CMAKE_RC_COMPILER} -I ${PROJECT_SOURCE_DIR}/src -O res -o ${TAVOK_DIALOG_RES}
+          ${TAVOK_DIALOG_RC}
+  COMMAND python3 ${PROJECT_SOURCE_DIR}/cmake/keep-class-case.py ${TAVOK_DIALOG_RES}
+  COMMAND ${CMAKE_RC_COMPILER} -J res -O coff -o ${TAVOK_DIALOG_OBJ} ${TAVOK_DIALOG_RES}
+  DEPENDS ${TAVOK_DIALOG_RC} ${PROJECT_SOURCE_DIR}/src/settings/resource_ids.h
+          ${PROJECT_SOURCE_DIR}/cmake/keep-class-case.py
+  VERBATIM)
+set_source_files_properties(${TAVOK_DIALOG_OBJ} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+
+add_library(tavok SHARED src/host/tavok.def ${TAVOK_DIALOG_OBJ})
 set_target_properties(tavok PROPERTIES PREFIX "" SUFFIX ".spi" OUTPUT_NAME tavok
                       LINKER_LANGUAGE CXX)
 target_link_libraries(tavok PRIVATE -Wl,--whole-archive tavok_lib tavok_pure

@@ -19,6 +19,11 @@ have_cmd python3 || need+=(python3)
 have_pkg wine32:i386 || need+=(wine wine32:i386)
 have_cmd clang++ || need+=(clang)
 have_pkg libclang-rt-dev || need+=(libclang-rt-dev)
+# tools/screenshot-dialog.sh also captures an X window.
+if [[ ${1:-} == --screenshot ]]; then
+  have_cmd import || need+=(imagemagick)
+  have_cmd xwininfo || need+=(x11-utils)
+fi
 
 if ((${#need[@]})); then
   if [[ $(id -u) -ne 0 ]]; then

@@ -16,4 +16,5 @@ int32_t __stdcall GetPicture(const char* buffer, int32_t length, uint32_t flag, 
                              HLOCAL* bits, tavok::ProgressCallback progress, int32_t user);
 int32_t __stdcall GetPreview(const char* buffer, int32_t length, uint32_t flag, HLOCAL* info,
                              HLOCAL* bits, tavok::ProgressCallback progress, int32_t user);
+int32_t __stdcall ConfigurationDlg(HWND parent, int32_t function);
 }

@@ -43,6 +43,7 @@ using GetPictureInfoFn = int32_t(__stdcall*)(const char* buffer, int32_t length,
 using GetPictureFn = int32_t(__stdcall*)(const char* buffer, int32_t length, uint32_t flag,
                                          HLOCAL* info, HLOCAL* bits, ProgressCallback progress,
                                          int32_t user);
+using ConfigurationDlgFn = int32_t(__stdcall*)(HWND parent, int32_t function);
 
 // A plug-in's export under its real prototype, or nullptr when it lacks it.
 template <typename Fn>

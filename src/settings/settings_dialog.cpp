@@ -1,0 +1,184 @@
+#include "settings/settings_dialog.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <cstddef>
+
+#include "decoders/decoder_table.h"
+#include "host/plugin_info.h"
+#include "settings/module_lifecycle.h"
+#include "settings/resource_ids.h"
+#include "settings/settings_file.h"
+
+namespace tavok {
+namespace {
+
+// The texts handed to the platform are code page 932 bytes for the ANSI
+// calls; the template's texts are in settings_dialog.rc.
+
+// "ファイル名"
+constexpr char kPathHeader[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC";
+// "バージョン情報"
+constexpr char kDescriptionHeader[] = "\x83\x6F\x81\x5B\x83\x57\x83\x87\x83\x93\x8F\xEE\x95\xF1";
+// "追加するSusieプラグインを選択してください。"
+constexpr char kAddTitle[] =
+    "\x92\xC7\x89\xC1\x82\xB7\x82\xE9"
+    "Susie"
+    "\x83\x76\x83\x89\x83\x4F\x83\x43\x83\x93\x82\xF0\x91\x49\x91\xF0\x82\xB5\x82\xC4\x82\xAD"
+    "\x82\xBE\x82\xB3\x82\xA2\x81\x42";
+// One filter, description and pattern; the literal's own terminator ends the
+// list.
+constexpr char kAddFilter[] = "Susie Plug-in (*.spi)\0*.spi\0";
+
+constexpr int kPathColumnWidth = 175;
+constexpr int kDescriptionColumnWidth = 400;
+constexpr LPARAM kRefreshOnly = 1;
+
+// The 76-byte layout, without the trailing reserved and extension fields,
+// that every version of the file-open dialog accepts.
+static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
+              "file-open request without the extension fields");
+
+HWND List(HWND dialog) {
+  return GetDlgItem(dialog, IDC_DECODER_LIST);
+}
+
+void InsertColumn(HWND list, int index, const char* header, int width) {
+  LVCOLUMNA column = {};
+  column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+  column.fmt = LVCFMT_LEFT;
+  column.cx = width;
+  column.pszText = const_cast<char*>(header);
+  column.iSubItem = index;
+  SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
+}
+
+void SetUpList(HWND dialog) {
+  const HWND list = List(dialog);
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+  InsertColumn(list, 0, kPathHeader, kPathColumnWidth);
+  InsertColumn(list, 1, kDescriptionHeader, kDescriptionColumnWidth);
+}
+
+// Rebuilds the rows from the table, row i showing entry i. It only ever
+// disables the buttons: Add and Delete enable them when a change allows.
+void Fill(HWND dialog) {
+  const HWND list = List(dialog);
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  for (int32_t i = 0; i < DecoderCount(); ++i) {
+    DecoderPlugin& entry = DecoderAt(i);
+    LVITEMA row = {};
+    row.mask = LVIF_TEXT | LVIF_PARAM;
+    row.iItem = i;
+    row.pszText = entry.path;
+    row.lParam = i;
+    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    LVITEMA description = {};
+    description.iSubItem = 1;
+    description.pszText = entry.description;
+    SendMessageA(list, LVM_SETITEMTEXTA, i, reinterpret_cast<LPARAM>(&description));
+  }
+  if (DecoderCount() >= kMaxDecoders) EnableWindow(GetDlgItem(dialog, IDC_ADD_DECODER), FALSE);
+  if (DecoderCount() == 0) EnableWindow(GetDlgItem(dialog, IDC_DELETE_DECODER), FALSE);
+}
+
+void Refresh(HWND dialog) {
+  SendMessageA(dialog, WM_INITDIALOG, 0, kRefreshOnly);
+}
+
+// sender is the button that sent the command.
+INT_PTR Add(HWND dialog, HWND sender) {
+  char path[MAX_PATH] = {};
+  OPENFILENAMEA request = {};
+  request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  request.hwndOwner = dialog;
+  request.lpstrFilter = kAddFilter;
+  request.nFilterIndex = 0;
+  request.lpstrFile = path;
+  request.nMaxFile = sizeof(path);
+  request.lpstrTitle = kAddTitle;
+  request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+  if (!GetOpenFileNameA(&request)) return TRUE;
+  // A refused file (listed already, this module, no import plug-in, a full
+  // table) changes nothing and, like every failure here, shows nothing.
+  if (!RegisterDecoder(path)) return TRUE;
+  if (DecoderCount() >= kMaxDecoders) EnableWindow(sender, FALSE);
+  EnableWindow(GetDlgItem(dialog, IDC_DELETE_DECODER), TRUE);
+  Refresh(dialog);
+  return TRUE;
+}
+
+INT_PTR Delete(HWND dialog, HWND sender) {
+  // Rows are in table order, so the marked row is the table index. A mark
+  // on a row that is gone (a list control may keep whatever mark it was
+  // given) changes nothing at all: no entry, no button, not the rows.
+  const int32_t index =
+      static_cast<int32_t>(SendMessageA(List(dialog), LVM_GETSELECTIONMARK, 0, 0));
+  if (index < 0 || index >= DecoderCount()) return FALSE;
+  RemoveDecoder(index);
+  if (DecoderCount() == 0) EnableWindow(sender, FALSE);
+  EnableWindow(GetDlgItem(dialog, IDC_ADD_DECODER), TRUE);
+  Refresh(dialog);
+  return TRUE;
+}
+
+INT_PTR OnCommand(HWND dialog, WORD id, WORD notification, HWND sender) {
+  switch (id) {
+    case IDOK:
+      // A failed write is not reported: the dialog closes all the same.
+      SaveSettings();
+      EndDialog(dialog, IDOK);
+      return TRUE;
+    case IDCANCEL:
+      // Nothing is written and nothing undone: changes made while the
+      // dialog was open stay in the running module.
+      EndDialog(dialog, IDCANCEL);
+      return TRUE;
+    case IDC_ADD_DECODER:
+      if (notification != BN_CLICKED || DecoderCount() >= kMaxDecoders) return FALSE;
+      return Add(dialog, sender);
+    case IDC_DELETE_DECODER:
+      if (notification != BN_CLICKED || DecoderCount() <= 0) return FALSE;
+      return Delete(dialog, sender);
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+int32_t ShowConfiguration(HWND parent, int32_t function) {
+  switch (function) {
+    case kAboutBox:
+      MessageBoxA(parent, PluginInfoString(1), "About", MB_OK);
+      return 0;
+    case kSettingsDialog:
+      InitCommonControls();
+      // The dialog's own result (OK or cancelled, or -1 when it could not be
+      // created) is not the host's business.
+      DialogBoxParamA(ModuleHandle(), MAKEINTRESOURCEA(IDD_SETTINGS), parent, SettingsDialogProc,
+                      0);
+      return 0;
+    default:
+      return -1;
+  }
+}
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CLOSE:
+      EndDialog(dialog, IDCANCEL);
+      return TRUE;
+    case WM_INITDIALOG:
+      if (lparam != kRefreshOnly) SetUpList(dialog);
+      Fill(dialog);
+      return FALSE;
+    case WM_COMMAND:
+      return OnCommand(dialog, LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace tavok
