@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -186,7 +187,11 @@ int SettingsDialog::SelectedRow() const {
 }
 
 std::vector<HWND> SettingsDialog::ThreadWindows() const {
-  return HostThread(GetWindowThreadProcessId(dialog_, nullptr)).Windows();
+  // Sorted: the order the platform lists them in follows the z-order, which
+  // changes as other windows come and go.
+  std::vector<HWND> windows = HostThread(GetWindowThreadProcessId(dialog_, nullptr)).Windows();
+  std::sort(windows.begin(), windows.end());
+  return windows;
 }
 
 void SettingsDialog::KeepSelectionMark(int row) const {

@@ -77,7 +77,7 @@ class SettingsDialog {
   // The row shown selected, or -1.
   int SelectedRow() const;
 
-  // The visible top-level windows of the dialog's thread.
+  // The visible top-level windows of the dialog's thread, in handle order.
   std::vector<HWND> ThreadWindows() const;
 
   // Makes the list answer this selection mark (-1: its own again). Stands in
