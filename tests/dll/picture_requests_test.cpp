@@ -98,6 +98,19 @@ TEST_F(PictureRequests, DescriptionComesFromTheDecoderOrThePlaceholder) {
   EXPECT_EQ(info.x_density, 0);
   EXPECT_EQ(info.y_density, 0);
   EXPECT_EQ(info.colour_depth, 24);
+
+  // The picture has the size that the description gives.
+  HLOCAL bitmap_info = nullptr;
+  HLOCAL bitmap_bits = nullptr;
+  const std::string bmp = WriteCache("b.qcx", HeaderFor("http://h/b.bmp"), "bmp");
+  ASSERT_EQ(get_picture_(bmp.c_str(), 0, 0, &bitmap_info, &bitmap_bits, nullptr, 0), 0);
+  const auto* header = static_cast<const BITMAPINFOHEADER*>(LocalLock(bitmap_info));
+  EXPECT_EQ(header->biWidth, 20);
+  EXPECT_EQ(header->biHeight, 10);
+  LocalUnlock(bitmap_info);
+  EXPECT_EQ(LocalSize(bitmap_bits), 10u * 60);  // rows of 60 bytes, already a multiple of 4
+  LocalFree(bitmap_info);
+  LocalFree(bitmap_bits);
 }
 
 TEST_F(PictureRequests, UnusableDecodersAndNamesGiveThePlaceholderWithoutLoading) {
