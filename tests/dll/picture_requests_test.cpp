@@ -47,6 +47,39 @@ class PictureRequests : public ::testing::Test {
     return result;
   }
 
+  // What GetPicture handed over, copied out of its blocks, which are freed.
+  struct Delivered {
+    int32_t result = -1;
+    bool has_info = false;
+    BITMAPINFOHEADER header = {};
+    size_t bits_size = 0;
+    int first_bit_byte = -1;
+  };
+
+  Delivered Picture(const char* buffer, int32_t length, uint32_t flag,
+                    ProgressFn progress = nullptr, int32_t user = 0) {
+    HLOCAL info = nullptr;
+    HLOCAL bits = nullptr;
+    Delivered delivered;
+    delivered.result = get_picture_(buffer, length, flag, &info, &bits, progress, user);
+    if (info != nullptr) {
+      delivered.has_info = true;
+      std::memcpy(&delivered.header, LocalLock(info), sizeof(delivered.header));
+      LocalUnlock(info);
+      LocalFree(info);
+    }
+    if (bits != nullptr) {
+      delivered.bits_size = LocalSize(bits);
+      delivered.first_bit_byte = static_cast<const uint8_t*>(LocalLock(bits))[0];
+      LocalUnlock(bits);
+      LocalFree(bits);
+    }
+    return delivered;
+  }
+  Delivered Picture(const std::string& path, ProgressFn progress = nullptr, int32_t user = 0) {
+    return Picture(path.c_str(), 0, 0, progress, user);
+  }
+
   PluginFolder folder_;
   FixtureLog log_;
   std::unique_ptr<PluginHost> host_;
@@ -100,17 +133,11 @@ TEST_F(PictureRequests, DescriptionComesFromTheDecoderOrThePlaceholder) {
   EXPECT_EQ(info.colour_depth, 24);
 
   // The picture has the size that the description gives.
-  HLOCAL bitmap_info = nullptr;
-  HLOCAL bitmap_bits = nullptr;
-  const std::string bmp = WriteCache("b.qcx", HeaderFor("http://h/b.bmp"), "bmp");
-  ASSERT_EQ(get_picture_(bmp.c_str(), 0, 0, &bitmap_info, &bitmap_bits, nullptr, 0), 0);
-  const auto* header = static_cast<const BITMAPINFOHEADER*>(LocalLock(bitmap_info));
-  EXPECT_EQ(header->biWidth, 20);
-  EXPECT_EQ(header->biHeight, 10);
-  LocalUnlock(bitmap_info);
-  EXPECT_EQ(LocalSize(bitmap_bits), 10u * 60);  // rows of 60 bytes, already a multiple of 4
-  LocalFree(bitmap_info);
-  LocalFree(bitmap_bits);
+  const Delivered picture = Picture(WriteCache("b.qcx", HeaderFor("http://h/b.bmp"), "bmp"));
+  ASSERT_EQ(picture.result, 0);
+  EXPECT_EQ(picture.header.biWidth, 20);
+  EXPECT_EQ(picture.header.biHeight, 10);
+  EXPECT_EQ(picture.bits_size, 10u * 60);  // rows of 60 bytes, already a multiple of 4
 }
 
 TEST_F(PictureRequests, UnusableDecodersAndNamesGiveThePlaceholderWithoutLoading) {
@@ -125,18 +152,11 @@ TEST_F(PictureRequests, UnusableDecodersAndNamesGiveThePlaceholderWithoutLoading
       {"empty payload", HeaderFor("http://h/a.png"), ""},
   };
   for (const Case& c : cases) {
-    const std::string path = WriteCache("p.qcx", c.header, c.payload);
-    HLOCAL bitmap_info = nullptr;
-    HLOCAL bitmap_bits = nullptr;
-    ASSERT_EQ(get_picture_(path.c_str(), 0, 0, &bitmap_info, &bitmap_bits, nullptr, 0), 0)
-        << c.label;
-    ASSERT_NE(bitmap_info, nullptr);
-    const auto* header = static_cast<const BITMAPINFOHEADER*>(LocalLock(bitmap_info));
-    EXPECT_EQ(header->biWidth, 48) << c.label;
-    EXPECT_EQ(header->biBitCount, 24) << c.label;
-    LocalUnlock(bitmap_info);
-    LocalFree(bitmap_info);
-    LocalFree(bitmap_bits);
+    const Delivered picture = Picture(WriteCache("p.qcx", c.header, c.payload));
+    ASSERT_EQ(picture.result, 0) << c.label;
+    ASSERT_TRUE(picture.has_info);
+    EXPECT_EQ(picture.header.biWidth, 48) << c.label;
+    EXPECT_EQ(picture.header.biBitCount, 24) << c.label;
   }
   EXPECT_TRUE(log_.Lines().empty());
 }
@@ -146,16 +166,12 @@ TEST_F(PictureRequests, TheDecodersResultCodeIsPassedThrough) {
   const std::string png = WriteCache("a.qcx", HeaderFor(kUrl), "png bytes");
   for (int code : {0, 1, 2, 4, 6, 8, -1, 99}) {
     SetEnvironmentVariableA("TAVOK_FIXTURE_RESULT", std::to_string(code).c_str());
-    HLOCAL bitmap_info = nullptr;
-    HLOCAL bitmap_bits = nullptr;
-    EXPECT_EQ(get_picture_(png.c_str(), 0, 0, &bitmap_info, &bitmap_bits, nullptr, 0), code);
+    const Delivered picture = Picture(png);
+    EXPECT_EQ(picture.result, code);
     if (code == 0) {
-      ASSERT_NE(bitmap_bits, nullptr);
-      EXPECT_EQ(static_cast<const uint8_t*>(LocalLock(bitmap_bits))[0], 0xA0);
-      LocalUnlock(bitmap_bits);
+      ASSERT_NE(picture.bits_size, 0u);
+      EXPECT_EQ(picture.first_bit_byte, 0xA0);
     }
-    LocalFree(bitmap_info);
-    LocalFree(bitmap_bits);
   }
   SetEnvironmentVariableA("TAVOK_FIXTURE_RESULT", nullptr);
 }
@@ -163,10 +179,9 @@ TEST_F(PictureRequests, TheDecodersResultCodeIsPassedThrough) {
 TEST_F(PictureRequests, ADecoderWithoutGetPictureGivesEight) {
   Load({"fx_no_picture"});
   const std::string png = WriteCache("a.qcx", HeaderFor(kUrl), "png bytes");
-  HLOCAL bitmap_info = nullptr;
-  HLOCAL bitmap_bits = nullptr;
-  EXPECT_EQ(get_picture_(png.c_str(), 0, 0, &bitmap_info, &bitmap_bits, nullptr, 0), 8);
-  EXPECT_EQ(bitmap_info, nullptr);
+  const Delivered picture = Picture(png);
+  EXPECT_EQ(picture.result, 8);
+  EXPECT_FALSE(picture.has_info);
   EXPECT_FALSE(IsModuleLoaded("fx_no_picture.spi"));
 }
 
@@ -177,12 +192,8 @@ int __stdcall HostProgress(int, int, int32_t) {
 TEST_F(PictureRequests, TheHostsCallbackOrTheNeverAbortOneReachesTheDecoder) {
   Load({"fx_png"});
   const std::string png = WriteCache("a.qcx", HeaderFor(kUrl), "png bytes");
-  for (auto callback : {static_cast<int(__stdcall*)(int, int, int32_t)>(nullptr), &HostProgress}) {
-    HLOCAL bitmap_info = nullptr;
-    HLOCAL bitmap_bits = nullptr;
-    ASSERT_EQ(get_picture_(png.c_str(), 0, 0, &bitmap_info, &bitmap_bits, callback, 42), 0);
-    LocalFree(bitmap_info);
-    LocalFree(bitmap_bits);
+  for (ProgressFn callback : {static_cast<ProgressFn>(nullptr), &HostProgress}) {
+    ASSERT_EQ(Picture(png, callback, 42).result, 0);
   }
   EXPECT_EQ(log_.Events({"GetPicture"}),
             (Lines{"fx_png GetPicture 9 1 70 callback=set answer=0 user=42",
@@ -208,16 +219,9 @@ TEST_F(PictureRequests, FileAndMemoryInputAndInvalidInput) {
   EXPECT_EQ(get_picture_info_(path.c_str(), 0, 0, &info), 2) << "not a container at offset 0";
   EXPECT_EQ(get_picture_info_(wrong_name.c_str(), 10, 0, &info), 2) << "not a .qcx name";
   EXPECT_EQ(get_picture_info_(folder_.Join("missing.qcx").c_str(), 0, 0, &info), 6);
-  HLOCAL bitmap_info = nullptr;
-  HLOCAL bitmap_bits = nullptr;
-  EXPECT_EQ(get_picture_(path.c_str(), -1, 0, &bitmap_info, &bitmap_bits, nullptr, 0), 2);
-  EXPECT_EQ(get_picture_(path.c_str(), 10, 0x10, &bitmap_info, &bitmap_bits, nullptr, 0), 0)
-      << "flag 0x10 is file input";
-  LocalFree(bitmap_info);
-  LocalFree(bitmap_bits);
-  EXPECT_EQ(get_picture_(reinterpret_cast<const char*>(container.data()), 12, 1, &bitmap_info,
-                         &bitmap_bits, nullptr, 0),
-            2)
+  EXPECT_EQ(Picture(path.c_str(), -1, 0).result, 2);
+  EXPECT_EQ(Picture(path.c_str(), 10, 0x10).result, 0) << "flag 0x10 is file input";
+  EXPECT_EQ(Picture(reinterpret_cast<const char*>(container.data()), 12, 1).result, 2)
       << "shorter than the header";
 }
 
@@ -256,13 +260,9 @@ TEST_F(PictureRequests, NothingStaysLoadedOrAllocatedAfterARequest) {
   const std::string zip = WriteCache("z.qcx", HeaderFor("http://h/a.zip"), "zip bytes");
   auto request = [&](const std::string& path) {
     HostPictureInfo info;
-    ASSERT_EQ(get_picture_info_(path.c_str(), 0, 0, &info), 0);
-    LocalFree(info.text);
-    HLOCAL bitmap_info = nullptr;
-    HLOCAL bitmap_bits = nullptr;
-    ASSERT_EQ(get_picture_(path.c_str(), 0, 0, &bitmap_info, &bitmap_bits, nullptr, 0), 0);
-    LocalFree(bitmap_info);
-    LocalFree(bitmap_bits);
+    std::string text;
+    ASSERT_EQ(Info(path, &info, &text), 0);
+    ASSERT_EQ(Picture(path).result, 0);
   };
   for (const std::string& path : {png, zip}) {
     request(path);  // warm-up: first-use caches of the platform

@@ -23,14 +23,9 @@
 
 namespace {
 
-using GetPictureFn = int32_t(__stdcall*)(const char*, int32_t, uint32_t, HLOCAL*, HLOCAL*,
-                                         tavok::ProgressCallback, int32_t);
-using IsSupportedFn = int32_t(__stdcall*)(const char*, uint32_t);
-
-template <typename Fn>
-Fn Lookup(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
+using tavok::FindExport;
+using tavok::GetPictureFn;
+using tavok::IsSupportedFn;
 
 double Now() {
   static LARGE_INTEGER frequency = [] {
@@ -141,7 +136,7 @@ void DelegationOverhead(const Options& options) {
     WriteFileBytes(cache, cached);
 
     HMODULE decoder = LoadLibraryA(options.decoder.c_str());
-    auto decode = Lookup<GetPictureFn>(decoder, "GetPicture");
+    auto decode = FindExport<GetPictureFn>(decoder, "GetPicture");
     const double direct = Median(RunsFor(bytes), [&] {
       HLOCAL info = nullptr, bits = nullptr;
       decode(bmp.data(), static_cast<int32_t>(bmp.size()), 1, &info, &bits, nullptr, 0);
@@ -150,7 +145,7 @@ void DelegationOverhead(const Options& options) {
     FreeLibrary(decoder);
 
     HMODULE tavok = LoadTavokWith(options, "overhead", options.decoder);
-    auto through = Lookup<GetPictureFn>(tavok, "GetPicture");
+    auto through = FindExport<GetPictureFn>(tavok, "GetPicture");
     const double delegated = Median(RunsFor(bytes), [&] {
       HLOCAL info = nullptr, bits = nullptr;
       through(cache.c_str(), 0, 0, &info, &bits, nullptr, 0);
@@ -205,7 +200,7 @@ void InputLoading(const Options& options) {
 void Probing(const Options& options) {
   std::printf("\n## IsSupported on a 2 KB head\n\n");
   HMODULE tavok = LoadLibraryA(options.tavok.c_str());
-  auto is_supported = Lookup<IsSupportedFn>(tavok, "IsSupported");
+  auto is_supported = FindExport<IsSupportedFn>(tavok, "IsSupported");
   const std::string path = options.work + "\\probe.qcx";
   const std::string bytes = Wrap(std::string(4096, 'p'));
   WriteFileBytes(path, bytes);
@@ -279,7 +274,7 @@ void MemoryAndGrowth(const Options& options) {
       "| payload | GetPicture through tavok | MB/s | private bytes added | file + 2000 |\n");
   std::printf("|---|---|---|---|---|\n");
   HMODULE tavok = LoadTavokWith(options, "growth", options.fixture);
-  auto through = Lookup<GetPictureFn>(tavok, "GetPicture");
+  auto through = FindExport<GetPictureFn>(tavok, "GetPicture");
   for (size_t bytes = 1u << 10; bytes <= (options.max_mb << 20); bytes *= 4) {
     const std::string cache = options.work + "\\growth.qcx";
     const std::string file = Wrap(std::string(bytes, 'g'), "picture.png");
