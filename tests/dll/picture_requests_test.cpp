@@ -14,6 +14,7 @@
 #include "plugin_module.h"
 #include "pure/container_builder.h"
 #include "support/fixture_log.h"
+#include "support/guarded_block.h"
 #include "support/plugin_folder.h"
 
 namespace tavok::testing {
@@ -230,28 +231,17 @@ TEST_F(PictureRequests, AShortHostBlockIsProbedThroughAPaddedCopy) {
   // The container ends exactly where readable memory ends; the fixture's
   // IsSupported reads 2000 bytes, which must not run into the guard page.
   const auto container = MakeContainer(HeaderFor(kUrl), "png bytes");
-  SYSTEM_INFO system;
-  GetSystemInfo(&system);
-  const DWORD page = system.dwPageSize;
-  auto* region = static_cast<uint8_t*>(
-      VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-  ASSERT_NE(region, nullptr);
-  DWORD old = 0;
-  ASSERT_TRUE(VirtualProtect(region + page, page, PAGE_NOACCESS, &old));
-  uint8_t* data = region + page - container.size();
-  std::memcpy(data, container.data(), container.size());
+  GuardedBlock memory(container.size());
+  const char* data = memory.Place(container);
 
   HostPictureInfo info;
-  ASSERT_EQ(get_picture_info_(reinterpret_cast<const char*>(data),
-                              static_cast<int32_t>(container.size()), 1, &info),
-            0);
+  ASSERT_EQ(get_picture_info_(data, static_cast<int32_t>(container.size()), 1, &info), 0);
   EXPECT_EQ(info.width, 4) << "the decoder accepted the payload";
   LocalFree(info.text);
   unsigned sum = 0;
   for (char c : std::string("png bytes")) sum += static_cast<uint8_t>(c);
   EXPECT_EQ(log_.Events({"IsSupported"}),
             Lines{"fx_png IsSupported pic.png 706e6720 sum=" + std::to_string(sum)});
-  VirtualFree(region, 0, MEM_RELEASE);
 }
 
 TEST_F(PictureRequests, NothingStaysLoadedOrAllocatedAfterARequest) {

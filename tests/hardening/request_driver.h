@@ -12,26 +12,10 @@
 #include <vector>
 
 #include "dll/plugin_host.h"
+#include "support/guarded_block.h"
 #include "support/test_files.h"
 
 namespace tavok::testing {
-
-// Bytes placed so that they end exactly where readable memory ends: a read
-// past the end of a host's block faults instead of passing unnoticed.
-class GuardedBlock {
- public:
-  explicit GuardedBlock(size_t capacity);
-  ~GuardedBlock();
-  GuardedBlock(const GuardedBlock&) = delete;
-  GuardedBlock& operator=(const GuardedBlock&) = delete;
-
-  // Copies bytes (at most the capacity) in front of the guard page.
-  const char* Place(const std::vector<uint8_t>& bytes);
-
- private:
-  uint8_t* region_ = nullptr;
-  size_t usable_ = 0;
-};
 
 class RequestDriver {
  public:
