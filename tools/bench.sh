@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark program under Wine and prints its Markdown
-# tables (docs/benchmarks.md keeps a run). Usage: tools/bench.sh [MAX_MB]
+# tables (docs/benchmarks.md keeps a run).
+# Usage: tools/bench.sh [MAX_MB [--large-mb N] [--only SECTION]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -12,4 +13,4 @@ work=$root/out/bench
 mkdir -p "$work"
 tools/wine-run.sh "$bin/bench.exe" --tavok "$(winepath -w "$bin/tavok.spi")" \
   --decoder "$(winepath -w "$bin/ifwic.spi")" --fixture "$(winepath -w "$bin/fx_png.spi")" \
-  --work "$(winepath -w "$work")" --max-mb "${1:-64}" | tr -d '\r'
+  --work "$(winepath -w "$work")" --max-mb "${1:-64}" "${@:2}" | tr -d '\r'

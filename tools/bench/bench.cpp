@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "host/handles.h"
 #include "host/picture_input.h"
 #include "placeholder/placeholder.h"
 
@@ -26,6 +27,7 @@ namespace {
 using tavok::FindExport;
 using tavok::GetPictureFn;
 using tavok::IsSupportedFn;
+using tavok::unique_file;
 
 double Now() {
   static LARGE_INTEGER frequency = [] {
@@ -106,6 +108,8 @@ std::string SizeLabel(size_t bytes) {
 struct Options {
   std::string tavok, decoder, fixture, work = ".";
   size_t max_mb = 64;
+  size_t large_mb = 300;
+  std::string only;  // one section by name, or all when empty
 };
 
 // A plug-in folder: a copy of tavok.spi whose tavok.ini lists one decoder.
@@ -296,6 +300,44 @@ void MemoryAndGrowth(const Options& options) {
   FreeLibrary(tavok);
 }
 
+// A large download that no decoder takes: the host gets the placeholder. The
+// placeholder's progress callback runs while the request holds its input, so
+// the private bytes it records are the request's peak.
+void LargeFilePlaceholder(const Options& options) {
+  std::printf("\n## Placeholder for a %zu MB cache file (file input, no decoder listed)\n\n",
+              options.large_mb);
+  const std::string path = options.work + "\\large.qcx";
+  {
+    const std::string head = Wrap("", "video.mp4");
+    unique_file file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                 nullptr));
+    DWORD written = 0;
+    WriteFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &written, nullptr);
+    const std::string chunk(1u << 20, 'v');
+    for (size_t i = 0; i < options.large_mb; ++i) {
+      WriteFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &written, nullptr);
+    }
+  }
+  HMODULE tavok = LoadTavokWith(options, "large", "none.spi");
+  auto through = FindExport<GetPictureFn>(tavok, "GetPicture");
+  int32_t result = -1;
+  const double time = Median(5, [&] {
+    HLOCAL info = nullptr, bits = nullptr;
+    result = through(path.c_str(), 0, 0, &info, &bits, nullptr, 0);
+    FreeOutputs(info, bits);
+  });
+  const size_t before = PrivateBytes();
+  HLOCAL info = nullptr, bits = nullptr;
+  through(path.c_str(), 0, 0, &info, &bits, &RecordPrivateBytes, 0);
+  FreeOutputs(info, bits);
+  FreeLibrary(tavok);
+  DeleteFileA(path.c_str());
+  const long long added =
+      static_cast<long long>(g_private_in_decoder) - static_cast<long long>(before);
+  std::printf("| GetPicture | result | private bytes added during the request |\n|---|---|---|\n");
+  std::printf("| %.3f ms | %d | %lld |\n", time * 1e3, result, added);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -307,20 +349,28 @@ int main(int argc, char** argv) {
     if (flag == "--fixture") options.fixture = argv[i + 1];
     if (flag == "--work") options.work = argv[i + 1];
     if (flag == "--max-mb") options.max_mb = std::strtoul(argv[i + 1], nullptr, 10);
+    if (flag == "--large-mb") options.large_mb = std::strtoul(argv[i + 1], nullptr, 10);
+    if (flag == "--only") options.only = argv[i + 1];
   }
   if (options.tavok.empty() || options.decoder.empty() || options.fixture.empty()) {
     std::fprintf(stderr,
                  "usage: bench --tavok TAVOK.spi --decoder DECODER.spi --fixture FIXTURE.spi "
-                 "[--work FOLDER] [--max-mb N]\n");
+                 "[--work FOLDER] [--max-mb N] [--large-mb N] [--only SECTION]\n");
     return 64;
   }
   CreateDirectoryA(options.work.c_str(), nullptr);
   std::printf("# tavok benchmarks\n");
-  DelegationOverhead(options);
-  DecoderLoading(options);
-  InputLoading(options);
-  Probing(options);
-  Placeholder();
-  MemoryAndGrowth(options);
+  const std::pair<const char*, std::function<void()>> sections[] = {
+      {"delegation", [&] { DelegationOverhead(options); }},
+      {"loading", [&] { DecoderLoading(options); }},
+      {"input", [&] { InputLoading(options); }},
+      {"probing", [&] { Probing(options); }},
+      {"placeholder", [] { Placeholder(); }},
+      {"growth", [&] { MemoryAndGrowth(options); }},
+      {"large", [&] { LargeFilePlaceholder(options); }},
+  };
+  for (const auto& [name, run] : sections) {
+    if (options.only.empty() || options.only == name) run();
+  }
   return 0;
 }
