@@ -13,6 +13,7 @@ add_library(tavok_lib STATIC
   src/decoders/decoder_table.cpp
   src/decoders/picture_requests.cpp
   src/host/entry_points.cpp
+  src/host/legacy_windows.cpp
   src/host/picture_input.cpp
   src/host/platform_lead_bytes.cpp
   src/host/plugin_info.cpp
@@ -21,7 +22,7 @@ add_library(tavok_lib STATIC
   src/settings/settings_dialog.cpp
   src/settings/settings_file.cpp
 )
-target_link_libraries(tavok_lib PUBLIC tavok_pure gdi32 shell32 comctl32 comdlg32)
+target_link_libraries(tavok_lib PUBLIC tavok_pure gdi32 shell32 ole32 comctl32 comdlg32)
 target_compile_definitions(tavok_lib PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
 # Nothing in the module may throw across the C boundary, so it is built
 # without exceptions: allocation failures are reported by value.

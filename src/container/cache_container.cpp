@@ -1,5 +1,6 @@
 #include "container/cache_container.h"
 
+#include <climits>
 #include <cstring>
 
 #include "container/mbcs.h"
@@ -37,33 +38,42 @@ int32_t ValidateContainer(const char* name, const uint8_t* data, int32_t length)
   return end;
 }
 
+bool HeadShowsContainer(const char* name, const uint8_t* head, int32_t head_length,
+                        bool head_is_full) {
+  if (ValidateContainer(name, head, head_length) != 0) return true;
+  if (!head_is_full || head_length < 4) return false;
+  if (name != nullptr && !HasCacheExtension(name)) return false;
+  const int32_t header_length = ReadHeaderLength(head);
+  // N + 4 > head_length, with N + 4 itself representable.
+  return header_length > head_length - 4 && header_length <= INT32_MAX - 4;
+}
+
 SourceName ExtractSourceName(const uint8_t* data) {
   SourceName source = {};
 
-  int32_t searched = ReadHeaderLength(data);
-  if (searched > kHeaderSearchLimit) searched = kHeaderSearchLimit;
-  if (searched < 0) searched = 0;
-  // A terminated copy: the header ends early at a zero byte, like any C string.
-  char header[kHeaderSearchLimit + 1];
-  std::memcpy(header, data + 4, static_cast<size_t>(searched));
-  header[searched] = '\0';
+  const int32_t header_length = ReadHeaderLength(data);
+  std::string_view header(reinterpret_cast<const char*>(data + 4),
+                          header_length > 0 ? static_cast<size_t>(header_length) : 0);
+  // The header ends early at a zero byte, like any C string.
+  const size_t zero = header.find('\0');
+  if (zero != std::string_view::npos) header = header.substr(0, zero);
 
-  const char* key = FindText(header, "URL=");
-  if (key == nullptr) return source;
-  const char* value = key + 4;
-  const char* line_end = FindText(value, "\r\n");
-  if (line_end == nullptr) return source;
+  const size_t key = FindText(header, "URL=");
+  if (key == std::string_view::npos) return source;
+  const std::string_view value = header.substr(key + 4);
+  const size_t line_end = FindText(value, "\r\n");
+  if (line_end == std::string_view::npos) return source;
+  source.url = value.substr(0, line_end);
 
-  size_t url_length = static_cast<size_t>(line_end - value);
-  if (url_length > sizeof(source.url) - 1) url_length = sizeof(source.url) - 1;
-  std::memcpy(source.url, value, url_length);
-  source.url[url_length] = '\0';
-
-  const char* slash = FindLastChar(source.url, '/');
-  if (slash == nullptr) return source;
-  CopyTruncated(source.name, sizeof(source.name), slash + 1);
-  char* query = FindLastChar(source.name, '?');
-  if (query != nullptr) *query = '\0';
+  // The query starts at the first "?" and the fragment at the first "#"; a
+  // path that holds either writes it escaped. The name is the last segment of
+  // what comes before.
+  const std::string_view path = source.url.substr(0, FindFirstOf(source.url, '?', '#'));
+  const size_t slash = FindLastChar(path, '/');
+  if (slash == std::string_view::npos) return source;
+  const std::string_view name = path.substr(slash + 1, sizeof(source.name) - 1);
+  std::memcpy(source.name, name.data(), name.size());
+  source.name[name.size()] = '\0';
   return source;
 }
 

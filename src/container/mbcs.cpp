@@ -12,6 +12,11 @@ inline size_t CharWidth(const char* p) {
   return (IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0') ? 2 : 1;
 }
 
+// Width of the character at text[at] inside a bounded text.
+inline size_t CharWidthIn(std::string_view text, size_t at) {
+  return (IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size()) ? 2 : 1;
+}
+
 inline char FoldAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
@@ -47,6 +52,28 @@ const char* FindText(const char* text, const char* needle) {
     if (std::strncmp(p, needle, needle_length) == 0) return p;
     if (*p == '\0') return nullptr;
   }
+}
+
+size_t FindFirstOf(std::string_view text, char a, char b) {
+  for (size_t at = 0; at < text.size(); at += CharWidthIn(text, at)) {
+    if ((text[at] == a || text[at] == b) && CharWidthIn(text, at) == 1) return at;
+  }
+  return std::string_view::npos;
+}
+
+size_t FindLastChar(std::string_view text, char c) {
+  size_t found = std::string_view::npos;
+  for (size_t at = 0; at < text.size(); at += CharWidthIn(text, at)) {
+    if (text[at] == c && CharWidthIn(text, at) == 1) found = at;
+  }
+  return found;
+}
+
+size_t FindText(std::string_view text, std::string_view needle) {
+  for (size_t at = 0; at + needle.size() <= text.size(); at += CharWidthIn(text, at)) {
+    if (text.compare(at, needle.size(), needle) == 0) return at;
+  }
+  return std::string_view::npos;
 }
 
 bool EqualsIgnoreCase(const char* a, const char* b) {

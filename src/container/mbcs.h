@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 namespace tavok {
 
@@ -19,6 +20,13 @@ char* FindLastChar(char* text, char c);
 // First occurrence of needle that starts on a character boundary, or nullptr.
 // An empty needle matches at the start.
 const char* FindText(const char* text, const char* needle);
+
+// The same searches over a text of known length that holds no terminator,
+// such as a line inside a loaded file. They return a position in text, or
+// std::string_view::npos. A lead byte in the last position counts as one byte.
+size_t FindFirstOf(std::string_view text, char a, char b);
+size_t FindLastChar(std::string_view text, char c);
+size_t FindText(std::string_view text, std::string_view needle);
 
 // Case-insensitive equality; only ASCII letters fold, and only outside
 // double-byte characters.

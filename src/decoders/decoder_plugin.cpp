@@ -11,6 +11,42 @@ int __stdcall NeverAbort(int, int, int32_t) {
   return 0;
 }
 
+// SetThreadErrorMode exists from Windows 7 on; importing it would keep the
+// whole module from loading on Windows XP and Vista. There the process-wide
+// SetErrorMode stands in, set back at once.
+class QuietLoaderErrors {
+ public:
+  QuietLoaderErrors() {
+    using SetThreadErrorModeFn = BOOL(WINAPI*)(DWORD, DWORD*);
+    set_thread_mode_ =
+        FindExport<SetThreadErrorModeFn>(GetModuleHandleA("kernel32.dll"), "SetThreadErrorMode");
+    if (set_thread_mode_ != nullptr) {
+      thread_mode_set_ = set_thread_mode_(kQuiet, &previous_) != FALSE;
+    } else {
+      previous_ = SetErrorMode(kQuiet);
+    }
+  }
+  ~QuietLoaderErrors() {
+    if (set_thread_mode_ == nullptr) {
+      SetErrorMode(previous_);
+    } else if (thread_mode_set_) {
+      set_thread_mode_(previous_, nullptr);
+    }
+  }
+  QuietLoaderErrors(const QuietLoaderErrors&) = delete;
+  QuietLoaderErrors& operator=(const QuietLoaderErrors&) = delete;
+
+ private:
+  static constexpr DWORD kQuiet = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+  BOOL(WINAPI* set_thread_mode_)(DWORD, DWORD*) = nullptr;
+  bool thread_mode_set_ = false;
+  DWORD previous_ = 0;
+};
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
 }  // namespace
 
 template <typename Fn>
@@ -28,11 +64,8 @@ int DecoderPlugin::Load() {
   if (library_) return 1;
   // A listed decoder that is missing or broken must not make the platform put
   // up an error box in the middle of the user's viewer.
-  DWORD previous_mode = 0;
-  const BOOL mode_set =
-      SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous_mode);
+  const QuietLoaderErrors quiet;
   library_.reset(LoadLibraryA(path));
-  if (mode_set) SetThreadErrorMode(previous_mode, nullptr);
   return library_ ? 1 : 0;
 }
 
@@ -44,16 +77,18 @@ int DecoderPlugin::Unload() {
 
 int32_t DecoderPlugin::QueryInfo(int32_t number, char* buffer, int32_t length) {
   auto get_plugin_info = Lookup<GetPluginInfoFn>("GetPluginInfo");
-  if (get_plugin_info == nullptr) return 0;
+  if (get_plugin_info == nullptr || length < 0) return 0;
+  // Zeroed first: a decoder may report more than it wrote, or a negative
+  // count, and what it did not write must not be taken for text.
+  std::memset(buffer, 0, static_cast<size_t>(length) + 1);
   const int32_t n = get_plugin_info(number, buffer, length);
-  // A decoder may report more than it was given, or a negative count; the text
-  // is then cut at the buffer's end rather than left unterminated.
-  if (n >= 0 && n <= length) {
-    buffer[n] = '\0';
-  } else if (length >= 0) {
-    buffer[length] = '\0';
+  if (n < 1) {
+    buffer[0] = '\0';
+    return 0;
   }
-  return n;
+  const int32_t kept = n < length ? n : length;
+  buffer[kept] = '\0';
+  return kept;
 }
 
 int32_t DecoderPlugin::QuerySupported(const char* name, const void* head) {
@@ -99,10 +134,16 @@ int DecoderPlugin::MatchesExtension(const char* extension) const {
   for (;;) {
     char* separator = FindChar(piece, ';');
     if (separator == nullptr) return 0;
-    *separator = '\0';
+    // Lists written "*.gif; *.png" are common: blanks around an entry are no
+    // part of it.
+    char* entry_end = separator;
+    while (entry_end > piece && IsBlank(entry_end[-1])) --entry_end;
+    *entry_end = '\0';
+    char* entry = piece;
+    while (IsBlank(*entry)) ++entry;
     // The entry's first character (the "*" of "*.ext") is skipped, whatever it
     // is; an empty entry has none to skip and matches nothing.
-    if (piece[0] != '\0' && lstrcmpiA(piece + 1, extension) == 0) return 1;
+    if (entry[0] != '\0' && lstrcmpiA(entry + 1, extension) == 0) return 1;
     piece = separator + 1;
     if (*piece == '\0') return 0;
   }

@@ -6,6 +6,7 @@
 
 #include "container/cache_container.h"
 #include "decoders/decoder_table.h"
+#include "host/exports.h"
 #include "placeholder/placeholder.h"
 
 namespace tavok {
@@ -41,10 +42,10 @@ HLOCAL MakeTextBlock(const char* text, size_t length) {
 
 }  // namespace
 
-HLOCAL MakeTextInformation(const char* url, HLOCAL decoder_text) {
-  const size_t url_length = std::strlen(url);
+HLOCAL MakeTextInformation(std::string_view url, HLOCAL decoder_text) {
+  const size_t url_length = url.size();
   if (decoder_text == nullptr) {
-    return url_length > 0 ? MakeTextBlock(url, url_length) : nullptr;
+    return url_length > 0 ? MakeTextBlock(url.data(), url_length) : nullptr;
   }
   local_lock lock(decoder_text);
   const char* decoder = lock.as<const char>();
@@ -53,7 +54,7 @@ HLOCAL MakeTextInformation(const char* url, HLOCAL decoder_text) {
   const size_t length = url_length + 2 + decoder_length;
   std::unique_ptr<char, FreeDeleter> text(static_cast<char*>(std::malloc(length)));
   if (!text) return nullptr;
-  std::memcpy(text.get(), url, url_length);
+  std::memcpy(text.get(), url.data(), url_length);
   std::memcpy(text.get() + url_length, "\r\n", 2);
   if (decoder_length > 0) std::memcpy(text.get() + url_length + 2, decoder, decoder_length);
   return MakeTextBlock(text.get(), length);
@@ -62,52 +63,76 @@ HLOCAL MakeTextInformation(const char* url, HLOCAL decoder_text) {
 const uint8_t* ProbeHead(const PictureInput& input, int32_t payload_offset,
                          uint8_t (&padded)[kHeadSize]) {
   const uint8_t* payload = input.data + payload_offset;
-  const int32_t available = input.size - payload_offset;
+  const int32_t available = input.loaded - payload_offset;
   if (input.block || available >= kHeadSize) return payload;
   std::memset(padded, 0, sizeof(padded));
   std::memcpy(padded, payload, static_cast<size_t>(available));
   return padded;
 }
 
-ResultCode DispatchPictureInfo(const uint8_t* data, int32_t size, int32_t payload_offset,
-                               const uint8_t* probe_head, PictureInfo* info) {
-  const SourceName source = ExtractSourceName(data);
-  const uint8_t* payload = data + payload_offset;
-  const int32_t payload_size = size - payload_offset;
+namespace {
 
-  const int32_t index = FindDecoder(kAnyCategory, probe_head, payload_size, source.name, nullptr);
-  if (index < 0) {
+// What both requests start from: the header's URL and name, and the decoder
+// that accepts the payload's head (-1 for none), chosen before more than the
+// head of a file is read.
+struct Choice {
+  SourceName source;
+  int32_t payload_size;
+  int32_t index;
+};
+
+Choice ChooseDecoder(const PictureInput& input, int32_t payload_offset) {
+  Choice choice = {ExtractSourceName(input.data), input.size - payload_offset, -1};
+  uint8_t padded[kHeadSize];
+  choice.index = FindDecoder(kAnyCategory, ProbeHead(input, payload_offset, padded),
+                             choice.payload_size, choice.source.name, nullptr);
+  return choice;
+}
+
+}  // namespace
+
+ResultCode DispatchPictureInfo(PictureInput& input, int32_t payload_offset, PictureInfo* info) {
+  const Choice choice = ChooseDecoder(input, payload_offset);
+  const SourceName& source = choice.source;
+  const int32_t payload_size = choice.payload_size;
+  if (choice.index < 0) {
     BuildPlaceholderInfo(info);
     info->text = MakeTextInformation(source.url, nullptr);
     return kSuccess;
   }
-  DecoderPlugin& decoder = DecoderAt(index);
-  info->text = nullptr;
-  // The decoder's result is not looked at: the host gets what it left in info.
-  decoder.QueryPictureInfo(payload, payload_size, kDecoderMemoryInput, info);
-  const unique_hlocal decoder_text(info->text);
-  info->text = nullptr;
-  HLOCAL text = MakeTextInformation(source.url, decoder_text.get());
+  DecoderPlugin& decoder = DecoderAt(choice.index);
+  const uint8_t* payload = nullptr;
+  ResultCode result = LoadWholePayload(&input, payload_offset, &payload);
+  if (result == kSuccess) {
+    info->text = nullptr;
+    result = static_cast<ResultCode>(
+        decoder.QueryPictureInfo(payload, payload_size, kDecoderMemoryInput, info));
+    const unique_hlocal decoder_text(info->text);
+    // A failed description is no description: hosts that size windows and
+    // buffers from it must not get a text block to go with it either.
+    info->text = nullptr;
+    if (result == kSuccess) info->text = MakeTextInformation(source.url, decoder_text.get());
+  }
   decoder.Unload();
-  info->text = text;
-  return kSuccess;
+  return result;
 }
 
-ResultCode DispatchPicture(const uint8_t* data, int32_t size, int32_t payload_offset,
-                           const uint8_t* probe_head, HLOCAL* bitmap_info, HLOCAL* bitmap_bits,
-                           ProgressCallback progress, int32_t user) {
-  const SourceName source = ExtractSourceName(data);
-  const int32_t payload_size = size - payload_offset;
-  const int32_t index = FindDecoder(kAnyCategory, probe_head, payload_size, source.name, nullptr);
-  if (index < 0) {
-    return RenderPlaceholderPicture(source.name, bitmap_info, bitmap_bits, progress, user);
+ResultCode DispatchPicture(PictureInput& input, int32_t payload_offset, HLOCAL* bitmap_info,
+                           HLOCAL* bitmap_bits, ProgressCallback progress, int32_t user) {
+  const Choice choice = ChooseDecoder(input, payload_offset);
+  if (choice.index < 0) {
+    return RenderPlaceholderPicture(choice.source.name, bitmap_info, bitmap_bits, progress, user);
   }
-  DecoderPlugin& decoder = DecoderAt(index);
-  const int32_t result =
-      decoder.QueryPicture(data + payload_offset, payload_size, kDecoderMemoryInput, bitmap_info,
-                           bitmap_bits, progress, user);
+  DecoderPlugin& decoder = DecoderAt(choice.index);
+  const uint8_t* payload = nullptr;
+  ResultCode result = LoadWholePayload(&input, payload_offset, &payload);
+  if (result == kSuccess) {
+    result = static_cast<ResultCode>(decoder.QueryPicture(payload, choice.payload_size,
+                                                          kDecoderMemoryInput, bitmap_info,
+                                                          bitmap_bits, progress, user));
+  }
   decoder.Unload();
-  return static_cast<ResultCode>(result);
+  return result;
 }
 
 }  // namespace tavok
@@ -124,11 +149,7 @@ int32_t WithValidatedInput(const char* buffer, int32_t length, uint32_t flag, Di
   const ResultCode loaded = LoadPictureInput(buffer, length, flag, &input);
   if (loaded != kSuccess) return loaded;
   const int32_t offset = ValidateContainer(input.name, input.data, input.size);
-  ResultCode result = kUnsupported;
-  if (offset != 0) {
-    uint8_t padded[kHeadSize];
-    result = dispatch(input, offset, ProbeHead(input, offset, padded));
-  }
+  const ResultCode result = offset != 0 ? dispatch(input, offset) : kUnsupported;
   ReleasePictureInput(&input);
   return result;
 }
@@ -137,18 +158,15 @@ int32_t WithValidatedInput(const char* buffer, int32_t length, uint32_t flag, Di
 
 extern "C" int32_t __stdcall GetPictureInfo(const char* buffer, int32_t length, uint32_t flag,
                                             PictureInfo* info) {
-  return WithValidatedInput(
-      buffer, length, flag, [info](const PictureInput& input, int32_t offset, const uint8_t* head) {
-        return DispatchPictureInfo(input.data, input.size, offset, head, info);
-      });
+  return WithValidatedInput(buffer, length, flag, [info](PictureInput& input, int32_t offset) {
+    return DispatchPictureInfo(input, offset, info);
+  });
 }
 
 extern "C" int32_t __stdcall GetPicture(const char* buffer, int32_t length, uint32_t flag,
                                         HLOCAL* bitmap_info, HLOCAL* bitmap_bits,
                                         ProgressCallback progress, int32_t user) {
-  return WithValidatedInput(buffer, length, flag,
-                            [=](const PictureInput& input, int32_t offset, const uint8_t* head) {
-                              return DispatchPicture(input.data, input.size, offset, head,
-                                                     bitmap_info, bitmap_bits, progress, user);
-                            });
+  return WithValidatedInput(buffer, length, flag, [=](PictureInput& input, int32_t offset) {
+    return DispatchPicture(input, offset, bitmap_info, bitmap_bits, progress, user);
+  });
 }

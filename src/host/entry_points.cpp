@@ -17,9 +17,10 @@ extern "C" int32_t __stdcall GetPluginInfo(int32_t number, char* buffer, int32_t
 
 extern "C" int32_t __stdcall IsSupported(const char* name, uint32_t source) {
   uint8_t buffer[kHeadSize];
-  const uint8_t* head = LoadProbeHead(source, buffer);
+  bool full = false;
+  const uint8_t* head = LoadProbeHead(source, buffer, &full);
   if (head == nullptr) return 0;
-  return ValidateContainer(name, head, kHeadSize) != 0 ? 1 : 0;
+  return HeadShowsContainer(name, head, kHeadSize, full) ? 1 : 0;
 }
 
 extern "C" int32_t __stdcall GetPreview(const char*, int32_t, uint32_t, HLOCAL*, HLOCAL*,

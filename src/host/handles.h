@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -102,6 +103,23 @@ class select_object {
  private:
   HDC dc_;
   HGDIOBJ previous_;
+};
+
+// Initialises COM on the calling thread for a scope, as shell calls need it,
+// and undoes only what it did: a thread already in another apartment mode is
+// left as it is, one in the same mode keeps its own count.
+class com_scope {
+ public:
+  com_scope()
+      : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+  com_scope(const com_scope&) = delete;
+  com_scope& operator=(const com_scope&) = delete;
+  ~com_scope() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT result_;
 };
 
 }  // namespace tavok

@@ -26,6 +26,9 @@ void DrawShellIcon(const char* extension, const BITMAPINFO* header, int32_t widt
   select_object selected(dc.get(), section.get());
 
   SHFILEINFOA file_info = {};
+  // Icons that shell extensions provide come back empty on a host's worker
+  // thread that has no COM.
+  const com_scope com;
   SHGetFileInfoA(extension, FILE_ATTRIBUTE_NORMAL, &file_info, sizeof(file_info),
                  SHGFI_ICON | SHGFI_USEFILEATTRIBUTES);
   unique_hicon icon(file_info.hIcon);
@@ -95,10 +98,15 @@ ResultCode RenderPlaceholderPicture(const char* name, HLOCAL* bitmap_info, HLOCA
     DrawShellIcon(extension, header.as<BITMAPINFO>(), width, height, pixels.get(), image_size);
   }
 
+  // A host that aborts gets nothing: those that take a non-zero code for "no
+  // picture" would leak the blocks.
+  if (progress != nullptr && progress(1, 1, user) != 0) {
+    *bitmap_info = nullptr;
+    *bitmap_bits = nullptr;
+    return kAborted;
+  }
   *bitmap_info = info_block.release();
   *bitmap_bits = bits_block.release();
-
-  if (progress != nullptr && progress(1, 1, user) != 0) return kAborted;
   return kSuccess;
 }
 

@@ -32,7 +32,7 @@ void BuildPlaceholderInfo(PictureInfo* info);
 // shell's icon for the extension of name into them, stretched to the size.
 // Returns kSuccess; kAborted when progress answers non-zero, either before
 // anything is allocated (outputs untouched) or after the picture is done
-// (outputs filled); kOutOfMemory when an allocation fails (outputs null, or
+// (its blocks freed, outputs null); kOutOfMemory when an allocation fails (outputs null, or
 // bitmap_info null and bitmap_bits untouched when the first one fails). A
 // missing icon or drawing surface leaves the picture black.
 ResultCode RenderPlaceholderPicture(const char* name, HLOCAL* bitmap_info, HLOCAL* bitmap_bits,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -89,10 +90,42 @@ TEST_F(EntryPoints, IsSupportedOnAHeadInMemory) {
   }
 }
 
-TEST_F(EntryPoints, IsSupportedRecognisesOnlyHeadersWithinTheFirst2000Bytes) {
-  std::string header = "A=" + std::string(2000, 'x') + "\r\nURL=http://h/a.png\r\n";
-  const auto bytes = MakeContainer(header, "payload");
-  EXPECT_EQ(is_supported_("a.qcx", Address(bytes)), 0);
+// A header that ends beyond the 2000-byte head is accepted as far as the head
+// shows it: the picture requests validate it whole.
+TEST_F(EntryPoints, IsSupportedAcceptsHeadersEndingBeyondTheHead) {
+  const std::string header = "A=" + std::string(2000, 'x') + "\r\nURL=http://h/a.png\r\n";
+  const int32_t n = static_cast<int32_t>(header.size());
+  struct Case {
+    const char* label;
+    const char* name;
+    int32_t length_word;
+    size_t cut;  // the file ends after this many bytes (0: it does not)
+    int32_t expected;
+  } cases[] = {
+      {"long header", "a.qcx", n, 0, 1},
+      {"long header, other extension", "a.jpg", n, 0, 0},
+      {"largest length word", "a.qcx", INT_MAX - 4, 0, 1},
+      {"length word that overflows", "a.qcx", INT_MAX - 3, 0, 0},
+      {"negative length word", "a.qcx", -5, 0, 0},
+      // Only a handle shows that the file ends inside the head.
+      {"file ends inside the head", "a.qcx", 1996, 1200, 0},
+  };
+  ScratchFolder folder;
+  for (const Case& c : cases) {
+    auto bytes = MakeContainerWithLength(c.length_word, header, "payload");
+    if (c.cut == 0) {
+      EXPECT_EQ(is_supported_(c.name, Address(bytes)), c.expected) << c.label;
+    }
+    if (c.cut != 0) bytes.resize(c.cut);
+    const std::string path = folder.Write("h.qcx", std::string(bytes.begin(), bytes.end()));
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(is_supported_(c.name, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(file))),
+              c.expected)
+        << c.label << " (handle)";
+    CloseHandle(file);
+  }
 }
 
 TEST_F(EntryPoints, IsSupportedReadsFromTheHandlesPosition) {

@@ -16,6 +16,7 @@
 #include "support/fixture_log.h"
 #include "support/guarded_block.h"
 #include "support/plugin_folder.h"
+#include "support/test_files.h"
 
 namespace tavok::testing {
 namespace {
@@ -27,6 +28,7 @@ class PictureRequests : public ::testing::Test {
  protected:
   // Lists the fixtures in tavok.ini (copied in as <fixture>.spi) and loads tavok.
   void Load(const Lines& fixtures, const std::string& extra_ini = "") {
+    host_.reset();  // a loaded tavok.spi cannot be copied over
     host_ = std::make_unique<PluginHost>(folder_, fixtures, extra_ini);
     get_picture_info_ = host_->get_picture_info();
     get_picture_ = host_->get_picture();
@@ -162,6 +164,23 @@ TEST_F(PictureRequests, UnusableDecodersAndNamesGiveThePlaceholderWithoutLoading
   EXPECT_TRUE(log_.Lines().empty());
 }
 
+// A cached video of nearly 2 GiB cannot be loaded whole into a 32-bit
+// process; its icon needs only the head.
+TEST_F(PictureRequests, ALargeDownloadNoDecoderTakesGetsItsIconFromTheHead) {
+  Load({"fx_png"});
+  const std::string path = WriteCache("video.qcx", HeaderFor("http://h/clip.mp4"), "");
+  ExtendFile(path, 1900LL << 20);
+
+  HostPictureInfo info;
+  std::string text;
+  ASSERT_EQ(Info(path, &info, &text), 0);
+  EXPECT_EQ(info.width, 48);
+  const Delivered picture = Picture(path);
+  ASSERT_EQ(picture.result, 0);
+  EXPECT_EQ(picture.header.biWidth, 48);
+  DeleteFileA(path.c_str());
+}
+
 TEST_F(PictureRequests, TheDecodersResultCodeIsPassedThrough) {
   Load({"fx_png", "fx_no_picture"});
   const std::string png = WriteCache("a.qcx", HeaderFor(kUrl), "png bytes");
@@ -173,17 +192,32 @@ TEST_F(PictureRequests, TheDecodersResultCodeIsPassedThrough) {
       ASSERT_NE(picture.bits_size, 0u);
       EXPECT_EQ(picture.first_bit_byte, 0xA0);
     }
+    // A host that pre-fills its record learns of a failed description from
+    // the code, and gets no text block with it.
+    HostPictureInfo info;
+    std::memset(&info, 0xCD, sizeof(info));
+    EXPECT_EQ(get_picture_info_(png.c_str(), 0, 0, &info), code);
+    EXPECT_EQ(TextOf(info.text), code == 0 ? std::string(kUrl) + "\r\nfixture text" : "(null)");
+    if (code == 0) LocalFree(info.text);
   }
   SetEnvironmentVariableA("TAVOK_FIXTURE_RESULT", nullptr);
 }
 
-TEST_F(PictureRequests, ADecoderWithoutGetPictureGivesEight) {
+TEST_F(PictureRequests, ADecoderWithoutTheEntryPointGivesEight) {
   Load({"fx_no_picture"});
   const std::string png = WriteCache("a.qcx", HeaderFor(kUrl), "png bytes");
   const Delivered picture = Picture(png);
   EXPECT_EQ(picture.result, 8);
   EXPECT_FALSE(picture.has_info);
   EXPECT_FALSE(IsModuleLoaded("fx_no_picture.spi"));
+
+  Load({"fx_no_picture_info"});
+  HostPictureInfo info;
+  std::memset(&info, 0xCD, sizeof(info));
+  EXPECT_EQ(get_picture_info_(png.c_str(), 0, 0, &info), 8);
+  EXPECT_EQ(info.text, nullptr);
+  EXPECT_EQ(info.width, static_cast<int32_t>(0xCDCDCDCD)) << "no decoder wrote the record";
+  EXPECT_FALSE(IsModuleLoaded("fx_no_picture_info.spi"));
 }
 
 int __stdcall HostProgress(int, int, int32_t) {

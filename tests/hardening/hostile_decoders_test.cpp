@@ -50,8 +50,9 @@ TEST_F(HostileDecoders, RegistrationLoadsAndReleasesEachOnceAndEnds) {
 struct RequestCase {
   const char* label;
   const char* url;
+  int32_t info_result;       // GetPictureInfo's code
   int32_t info_width;        // 4: the decoder's description, 48: the placeholder
-  const char* text;          // after the URL
+  const char* text;          // after the URL; nullptr: no text block
   int32_t picture_result;    // GetPicture's code
   bool picture_has_outputs;  // blocks handed over along with that code
 };
@@ -62,20 +63,20 @@ TEST_F(HostileDecoders, RequestsAnswerAsTheHostExpectsAndLeaveNothingBehind) {
   const GetPictureFn get_picture = host.get_picture();
   const RequestCase cases[] = {
       // The first listed decoder for .png reports counts beyond its buffers.
-      {"overcount", "http://h/a.png", 4, "", 0, true},
+      {"overcount", "http://h/a.png", 0, 4, "", 0, true},
       // A text block without a terminator is read no further than its block.
-      {"unterminated text", "http://h/a.raw", 4, "\r\nno terminator", 0, true},
-      // An error code with both output blocks set: code and blocks go to the
-      // host unchanged; for a description the decoder's text is still taken
-      // over (and its block freed), whatever the decoder's code.
-      {"error with outputs", "http://h/a.bmp", 4, "\r\nerror text", 1, true},
+      {"unterminated text", "http://h/a.raw", 0, 4, "\r\nno terminator", 0, true},
+      // An error code with both output blocks set: for a picture, code and
+      // blocks go to the host unchanged; for a description, the code does,
+      // and the decoder's text block is freed rather than handed over.
+      {"error with outputs", "http://h/a.bmp", 1, 4, nullptr, 1, true},
       // IsSupported says yes, GetPicture and GetPictureInfo fail.
-      {"accepts then fails", "http://h/a.tif", 4, "", 4, false},
+      {"accepts then fails", "http://h/a.tif", 4, 4, nullptr, 4, false},
       // Patterns from a list of hundreds of bytes: those inside the 100 bytes
       // the decoder was given take part, the rest never do.
-      {"early in a long list", "http://h/a.a10", 4, "", 0, true},
-      {"late in a long list", "http://h/a.a30", 48, "", 0, true},
-      {"endless pattern list", "http://h/a.end", 4, "", 0, true},
+      {"early in a long list", "http://h/a.a10", 0, 4, "", 0, true},
+      {"late in a long list", "http://h/a.a30", 0, 48, "", 0, true},
+      {"endless pattern list", "http://h/a.end", 0, 4, "", 0, true},
   };
   for (const RequestCase& c : cases) {
     const auto container = MakeContainer(HeaderFor(c.url), "payload bytes");
@@ -84,9 +85,9 @@ TEST_F(HostileDecoders, RequestsAnswerAsTheHostExpectsAndLeaveNothingBehind) {
     auto request = [&] {
       HostPictureInfo info;
       std::memset(&info, 0, sizeof(info));
-      EXPECT_EQ(get_picture_info(data, size, 1, &info), 0) << c.label;
+      EXPECT_EQ(get_picture_info(data, size, 1, &info), c.info_result) << c.label;
       EXPECT_EQ(info.width, c.info_width) << c.label;
-      EXPECT_EQ(TextOf(info.text), std::string(c.url) + c.text) << c.label;
+      EXPECT_EQ(TextOf(info.text), c.text ? std::string(c.url) + c.text : "(null)") << c.label;
       LocalFree(info.text);
 
       HLOCAL bitmap_info = nullptr;

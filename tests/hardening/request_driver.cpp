@@ -103,9 +103,11 @@ int32_t RequestDriver::PictureFromFile(const std::string& path, int32_t offset) 
 void RequestDriver::CheckInfo(const char* call, int32_t result, HostPictureInfo* info) {
   Record(call, result);
   if (result != 0) {
-    // Refused before any work: nothing may have been put where the host
-    // would not look for it.
-    if (info->text != UntouchedHandle()) Fault(call, "text information set on failure");
+    // Refused before any work, the host's text field is untouched; refused
+    // by the decoder, it is null. No block goes with a failure.
+    if (info->text != UntouchedHandle() && info->text != nullptr) {
+      Fault(call, "text information set on failure");
+    }
   } else {
     if (info->colour_depth != 24) Fault(call, "depth " + std::to_string(info->colour_depth));
     if (info->text != nullptr) {

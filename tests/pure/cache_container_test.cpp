@@ -124,7 +124,7 @@ TEST_P(SourceNames, TakesUrlAndLastSegment) {
   const auto bytes = MakeContainer(sc.header, "payload");
   ASSERT_NE(Validate(nullptr, bytes), 0) << sc.label;
   const SourceName source = ExtractSourceName(bytes.data());
-  EXPECT_STREQ(source.url, sc.url) << sc.label;
+  EXPECT_EQ(source.url, sc.url) << sc.label;
   EXPECT_STREQ(source.name, sc.name) << sc.label;
 }
 
@@ -132,10 +132,21 @@ INSTANTIATE_TEST_SUITE_P(
     Headers, SourceNames,
     ::testing::Values(SourceCase{"query", HeaderFor("http://h/img/pic.jpg?size=2"),
                                  "http://h/img/pic.jpg?size=2", "pic.jpg"},
-                      SourceCase{"slash in query", HeaderFor("http://h/a.cgi?f=b/c.png"),
-                                 "http://h/a.cgi?f=b/c.png", "c.png"},
-                      SourceCase{"two questions", HeaderFor("http://h/a.cgi?f=1?g=2"),
-                                 "http://h/a.cgi?f=1?g=2", "a.cgi?f=1"},
+                      // The query starts at the first "?", the fragment at the
+                      // first "#"; the name is the last segment before them.
+                      SourceCase{"slash in query",
+                                 HeaderFor("http://example.com/pics/cat.png?from=/gallery/index"),
+                                 "http://example.com/pics/cat.png?from=/gallery/index", "cat.png"},
+                      SourceCase{"two questions", HeaderFor("http://h/cat.png?v=1?x"),
+                                 "http://h/cat.png?v=1?x", "cat.png"},
+                      SourceCase{"fragment", HeaderFor("http://h/img/rgb.png#top"),
+                                 "http://h/img/rgb.png#top", "rgb.png"},
+                      SourceCase{"fragment before a question", HeaderFor("http://h/a.png#x/y?z"),
+                                 "http://h/a.png#x/y?z", "a.png"},
+                      SourceCase{"escaped question in the path", HeaderFor("http://h/a%3Fb.png?q"),
+                                 "http://h/a%3Fb.png?q", "a%3Fb.png"},
+                      SourceCase{"query right after the host", HeaderFor("http://h?x=/a.png"),
+                                 "http://h?x=/a.png", "h"},
                       SourceCase{"empty value", "A=1\r\nURL=\r\nB=2\r\n", "", ""},
                       SourceCase{"first occurrence",
                                  "ORIG-URL=http://x/o.gif\r\nURL=http://y/u.png\r\n",
@@ -151,29 +162,25 @@ INSTANTIATE_TEST_SUITE_P(
                                  "a.png\nB=2"}),
     LabelOf<::testing::TestParamInfo<SourceCase>>);
 
-TEST(ExtractSourceName, OnlyTheFirst512HeaderBytesAreSearched) {
-  const std::string url = "http://h/a.png";
-  // The URL line's CR LF ends at byte 512 exactly: found.
-  std::string filler(512 - 2 - url.size() - 4 - 2, 'x');
-  std::string header = "A=" + filler + "URL=" + url + "\r\n";
-  ASSERT_EQ(header.size(), 512u);
-  auto bytes = MakeContainer(header + "B=1\r\n", "");
-  EXPECT_STREQ(ExtractSourceName(bytes.data()).url, url.c_str());
-  // One byte more and the LF falls outside.
-  header = "A=x" + filler + "URL=" + url + "\r\n";
-  bytes = MakeContainer(header + "B=1\r\n", "");
-  EXPECT_STREQ(ExtractSourceName(bytes.data()).url, "");
-  EXPECT_STREQ(ExtractSourceName(bytes.data()).name, "");
+TEST(ExtractSourceName, LongHeadersAndUrlsAreTakenWhole) {
+  // A signed URL with a 600-byte query, after 3000 bytes of other lines.
+  const std::string url = "http://h/img/pic.png?sig=" + std::string(600, 's');
+  const std::string header = "A=" + std::string(3000, 'x') + "\r\nURL=" + url + "\r\nB=1\r\n";
+  const auto bytes = MakeContainer(header, "");
+  const SourceName source = ExtractSourceName(bytes.data());
+  EXPECT_EQ(source.url, url);
+  EXPECT_STREQ(source.name, "pic.png");
+  // The search ends with the header, whatever follows it.
+  const auto unended = MakeContainerWithLength(static_cast<int32_t>(header.size()) - 7, header, "");
+  EXPECT_EQ(ExtractSourceName(unended.data()).url, "");
 }
 
-TEST(ExtractSourceName, LongValuesAreTruncated) {
+TEST(ExtractSourceName, LongSegmentsAreTruncated) {
   const std::string segment(300, 'n');
-  // The segment is cut to 259 bytes before the query is looked for, so the
-  // question mark beyond that point is never seen.
   const std::string url = "http://h/" + segment + "?q=1";
   const auto bytes = MakeContainer("URL=" + url + "\r\n", "");
   const SourceName source = ExtractSourceName(bytes.data());
-  EXPECT_EQ(std::string(source.url), url);
+  EXPECT_EQ(source.url, url);
   EXPECT_EQ(std::string(source.name), segment.substr(0, 259));
 }
 
@@ -184,7 +191,7 @@ TEST(ExtractSourceName, DoubleByteUrlsUnderCodePage932) {
   const std::string url = "http://h/\x95\x5C/\x83\x5C.png?x=\x95\x5C";
   const auto bytes = MakeContainer("X=\x83URL=bad/b.gif\r\nURL=" + url + "\r\n", "");
   const SourceName source = ExtractSourceName(bytes.data());
-  EXPECT_EQ(std::string(source.url), url);
+  EXPECT_EQ(source.url, url);
   EXPECT_STREQ(source.name, "\x83\x5C.png");
 }
 

@@ -84,6 +84,16 @@ void WriteBytes(const std::string& path, const void* data, size_t size) {
   if (!ok || written != size) throw std::runtime_error("short write to " + path);
 }
 
+void ExtendFile(const std::string& path, int64_t size) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + path);
+  LARGE_INTEGER end;
+  end.QuadPart = size;
+  const BOOL ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  if (!ok) throw std::runtime_error("cannot extend " + path);
+}
+
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   HANDLE file =
       CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);

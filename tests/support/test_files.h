@@ -33,6 +33,9 @@ class ScratchFolder {
 };
 
 void WriteBytes(const std::string& path, const void* data, size_t size);
+// Extends an existing file to size bytes without writing them (zeros, where
+// the file system keeps them sparse).
+void ExtendFile(const std::string& path, int64_t size);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 bool FileExists(const std::string& path);
 

@@ -32,6 +32,12 @@ TEST(DecoderPlugin, MatchesExtensionAgainstEachEntry) {
       {";", "", 0},
       {"", ".png", 0},
       {"*.png;", ".png;", 0},
+      // Blanks around an entry are no part of it.
+      {"*.gif; *.png;", ".png", 1},
+      {"*.gif ;\t*.png\t;", ".gif", 1},
+      {"*.gif; *.png ;", ".png", 1},
+      {" ; *.bmp;", ".bmp", 1},
+      {"* .png;", ".png", 0},
   };
   for (const MatchCase& c : cases) {
     DecoderPlugin plugin;
@@ -130,20 +136,24 @@ TEST(DecoderPlugin, MissingExportsGiveFixedResults) {
   }
 }
 
-TEST(DecoderPlugin, QueryInfoAlwaysLeavesATerminatedText) {
+TEST(DecoderPlugin, QueryInfoKeepsOnlyTextTheDecoderWrote) {
   struct Case {
     const char* fixture;
     int32_t number;
     int32_t length;
-    int32_t reported;
+    int32_t kept;
     const char* text;
   } cases[] = {
       // Writes "00IN" and a terminator, reports the buffer length plus 50.
-      {"fx_overcount", 0, 10, 60, "00IN"},
+      {"fx_overcount", 0, 10, 10, "00IN"},
       // Fills all ten bytes without a terminator and reports 60.
-      {"fx_overcount", 1, 10, 60, "Reports mo"},
-      // Fills all ten bytes and reports a negative count.
-      {"fx_negative", 1, 10, -7, "Reports a "},
+      {"fx_overcount", 1, 10, 10, "Reports mo"},
+      // Fills all ten bytes and reports a negative count: no text.
+      {"fx_negative", 1, 10, 0, ""},
+      // Writes five bytes and no terminator, reports 25: the caller's buffer
+      // held garbage after them.
+      {"fx_garbage_info", 1, 100, 25, "Short"},
+      {"fx_garbage_info", 0, 10, 10, "00IN"},
       {"fx_png", 1, 100, 19, "Fixture PNG decoder"},
       {"fx_png", 1, 7, 7, "Fixture"},
   };
@@ -152,7 +162,7 @@ TEST(DecoderPlugin, QueryInfoAlwaysLeavesATerminatedText) {
     ASSERT_EQ(plugin.SetPath(FixturePath(c.fixture).c_str()), 1);
     char buffer[128];
     std::memset(buffer, 'X', sizeof(buffer));
-    EXPECT_EQ(plugin.QueryInfo(c.number, buffer, c.length), c.reported) << c.fixture;
+    EXPECT_EQ(plugin.QueryInfo(c.number, buffer, c.length), c.kept) << c.fixture;
     EXPECT_STREQ(buffer, c.text) << c.fixture << " " << c.number;
   }
 }

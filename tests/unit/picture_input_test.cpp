@@ -92,13 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(LoadPictureInput, ThreeGibibyteSparseFileIsRefusedWithoutAllocating) {
   ScratchFolder folder;
   const std::string path = folder.Join("big.qcx");
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  LARGE_INTEGER size;
-  size.QuadPart = 3LL << 30;
-  ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
-  ASSERT_TRUE(SetEndOfFile(file));
-  CloseHandle(file);
+  testing::ExtendFile(path, 3LL << 30);
 
   PictureInput input;
   // Allocating 3 GiB cannot succeed in a 32-bit process: an attempt would
@@ -121,6 +115,59 @@ TEST(LoadPictureInput, UnreadableSourcesGiveReadError) {
   EXPECT_EQ(LoadFile(locked, 0, &input), kReadError);
   CloseHandle(holder);
   EXPECT_EQ(LoadFile(locked, 0, &input), kSuccess);
+  ReleasePictureInput(&input);
+}
+
+// While the cache's owner holds a file open, for writing or to rename it, a
+// viewer can still read it; only an owner that shares nothing keeps it.
+TEST(LoadPictureInput, FilesTheOwnerHoldsOpenCanBeRead) {
+  ScratchFolder folder;
+  const std::string path = folder.Write("held.qcx", std::string(64, 'x'));
+  const struct {
+    DWORD access;
+    DWORD share;
+    ResultCode expected;
+  } holders[] = {
+      {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, kSuccess},
+      {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kSuccess},
+      {GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, kSuccess},
+      {GENERIC_READ, 0, kReadError},
+  };
+  for (const auto& holder : holders) {
+    HANDLE held =
+        CreateFileA(path.c_str(), holder.access, holder.share, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    PictureInput input;
+    EXPECT_EQ(LoadFile(path, 0, &input), holder.expected) << holder.access << " " << holder.share;
+    ReleasePictureInput(&input);
+    CloseHandle(held);
+  }
+}
+
+// A file is read as far as its header and kHeadSize bytes of payload; the
+// rest only when asked for, then whole and followed by zero slack.
+TEST(LoadPictureInput, TheHeadFirstAndTheWholePayloadOnRequest) {
+  ScratchFolder folder;
+  std::string payload(3 * kHeadSize + 17, '\0');
+  for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(i % 251 + 1);
+  const auto container = MakeContainer(HeaderFor("http://h/a.png"), payload);
+  const std::string prefix(100, 'p');
+  const std::string path =
+      folder.Write("a.qcx", prefix + std::string(container.begin(), container.end()));
+
+  PictureInput input;
+  ASSERT_EQ(LoadFile(path, static_cast<int32_t>(prefix.size()), &input), kSuccess);
+  const int32_t offset = ValidateContainer(input.name, input.data, input.size);
+  ASSERT_EQ(offset, 47);
+  EXPECT_EQ(input.size, static_cast<int32_t>(container.size()));
+  EXPECT_EQ(input.loaded, offset + kHeadSize);
+  EXPECT_EQ(LocalSize(input.block.get()), static_cast<SIZE_T>(offset + 2 * kHeadSize));
+
+  const uint8_t* whole = nullptr;
+  ASSERT_EQ(LoadWholePayload(&input, offset, &whole), kSuccess);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(whole), payload.size()), payload);
+  for (int i = 0; i < kHeadSize; ++i) ASSERT_EQ(whole[payload.size() + i], 0) << i;
+  EXPECT_STREQ(ExtractSourceName(input.data).name, "a.png") << "the head stays readable";
   ReleasePictureInput(&input);
 }
 

@@ -59,20 +59,20 @@ TEST(ProbeHead, PadsShortHostBlocksOnly) {
 
   PictureInput memory;
   memory.data = host;
-  memory.size = 100;
+  memory.size = memory.loaded = 100;
   const uint8_t* head = ProbeHead(memory, 16, padded);
   ASSERT_EQ(head, padded);
   EXPECT_EQ(std::memcmp(padded, host + 16, 84), 0);
   for (int i = 84; i < kHeadSize; ++i) ASSERT_EQ(padded[i], 0) << i;
 
-  memory.size = 16 + kHeadSize;
+  memory.size = memory.loaded = 16 + kHeadSize;
   EXPECT_EQ(ProbeHead(memory, 16, padded), host + 16) << "enough bytes follow";
 
   // A loaded file has its own zero slack.
   PictureInput file;
   file.block.reset(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, 100 + kHeadSize));
   file.data = static_cast<const uint8_t*>(file.block.get());
-  file.size = 100;
+  file.size = file.loaded = 100;
   EXPECT_EQ(ProbeHead(file, 16, padded), file.data + 16);
 }
 

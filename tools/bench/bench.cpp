@@ -177,7 +177,7 @@ void DecoderLoading(const Options& options) {
 
 void InputLoading(const Options& options) {
   std::printf("\n## Input loading (file input) against a plain ReadFile of the same bytes\n\n");
-  std::printf("| bytes | ReadFile | LoadPictureInput | ratio | MB/s |\n|---|---|---|---|---|\n");
+  std::printf("| bytes | ReadFile | LoadWholeInput | ratio | MB/s |\n|---|---|---|---|---|\n");
   for (size_t bytes = 1u << 10; bytes <= (options.max_mb << 20); bytes *= 8) {
     const std::string path = options.work + "\\loading.qcx";
     WriteFileBytes(path, Wrap(std::string(bytes, 'x')));
@@ -193,7 +193,8 @@ void InputLoading(const Options& options) {
     });
     const double loaded = Median(RunsFor(bytes), [&] {
       tavok::PictureInput input;
-      tavok::LoadPictureInput(path.c_str(), 0, 0, &input);
+      const uint8_t* data = nullptr;
+      tavok::LoadWholeInput(path.c_str(), 0, 0, &input, &data);
       tavok::ReleasePictureInput(&input);
     });
     std::printf("| %s | %.3f ms | %.3f ms | %.2fx | %.0f |\n", SizeLabel(bytes).c_str(),
@@ -309,8 +310,8 @@ void LargeFilePlaceholder(const Options& options) {
   const std::string path = options.work + "\\large.qcx";
   {
     const std::string head = Wrap("", "video.mp4");
-    unique_file file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                 nullptr));
+    unique_file file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     WriteFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &written, nullptr);
     const std::string chunk(1u << 20, 'v');

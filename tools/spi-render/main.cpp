@@ -101,13 +101,14 @@ int LoadSource(const Options& options, Source* source) {
     source->buffer = options.file;
     return kExitOk;
   }
-  const ResultCode result = LoadPictureInput(options.file, 0, kFileInput, &source->loaded);
+  const uint8_t* data = nullptr;
+  const ResultCode result = LoadWholeInput(options.file, 0, kFileInput, &source->loaded, &data);
   if (result != kSuccess) {
     std::fprintf(stderr, "spi-render: cannot read %s into memory: %s\n", options.file,
                  DescribeResult(result));
     return kExitCannotOpen;
   }
-  source->buffer = reinterpret_cast<const char*>(source->loaded.data);
+  source->buffer = reinterpret_cast<const char*>(data);
   source->length = source->loaded.size;
   source->flag = kMemoryInput;
   return kExitOk;

@@ -39,8 +39,9 @@ const char* const kInfo[] = {
 // input, so input must outlive it.
 ResultCode OpenPicture(const char* buffer, int32_t length, uint32_t flag, PictureInput* input,
                        wic::Picture* picture) {
-  const ResultCode result = LoadPictureInput(buffer, length, flag, input);
-  return result != kSuccess ? result : picture->Open(input->data, input->size);
+  const uint8_t* data = nullptr;
+  const ResultCode result = LoadWholeInput(buffer, length, flag, input, &data);
+  return result != kSuccess ? result : picture->Open(data, input->size);
 }
 
 bool Aborted(ProgressCallback progress, int number, int denominator, int32_t user) {
@@ -60,7 +61,8 @@ int32_t __stdcall GetPluginInfo(int32_t number, char* buffer, int32_t length) {
 // The name plays no part: files are recognised by their first bytes alone.
 int32_t __stdcall IsSupported(const char*, uint32_t source) {
   uint8_t buffer[kHeadSize];
-  const uint8_t* head = LoadProbeHead(source, buffer);
+  bool full = false;
+  const uint8_t* head = LoadProbeHead(source, buffer, &full);
   return head != nullptr && wic::DetectImageFormat(head, kHeadSize) != wic::ImageFormat::kNone;
 }
 
