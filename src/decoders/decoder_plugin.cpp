@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "container/file_paths.h"
 #include "container/mbcs.h"
 
 namespace tavok {
@@ -65,7 +66,11 @@ int DecoderPlugin::Load() {
   // A listed decoder that is missing or broken must not make the platform put
   // up an error box in the middle of the user's viewer.
   const QuietLoaderErrors quiet;
-  library_.reset(LoadLibraryA(path));
+  // From a full path, the libraries a decoder ships beside it are found in
+  // its own folder first, and the current folder is not searched before the
+  // system's. A relative path (only tests register one) loads as written.
+  library_.reset(IsFullPath(path) ? LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)
+                                  : LoadLibraryA(path));
   return library_ ? 1 : 0;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "container/file_paths.h"
 #include "container/mbcs.h"
 #include "decoders/decoder_table.h"
 #include "placeholder/placeholder.h"
@@ -45,11 +46,13 @@ bool FindSettingsPath(char path[kPathSize]) {
   return true;
 }
 
-// A value without a backslash names a file in the module's own folder. The
+// A value that is not a full path names a file relative to the module's own
+// folder: relative to the host's current folder, which is whatever folder the
+// viewer last showed, it would load nothing, or whatever DLL lies there. The
 // joined path is refused when it would not fit: cut short, it could name a
 // different module from the one the user listed.
 bool ResolveDecoderPath(const char* value, char resolved[kPathSize]) {
-  if (FindChar(value, '\\') != nullptr) {
+  if (IsFullPath(value)) {
     CopyTruncated(resolved, kPathSize, value);
     return true;
   }

@@ -103,19 +103,47 @@ TEST_F(ModuleAttach, RefusedEntriesAreSkippedAndTheRestStillRead) {
             Concat({LoadAndReleaseEvents("fx_version"), LoadAndReleaseEvents("fx_png")}));
 }
 
-TEST_F(ModuleAttach, OnlyValuesWithoutABackslashAreJoinedToTheModuleFolder) {
+// The host's current folder is whatever folder the viewer last showed.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::string& path) {
+    GetCurrentDirectoryA(MAX_PATH, previous_);
+    SetCurrentDirectoryA(path.c_str());
+  }
+  ~CurrentFolder() { SetCurrentDirectoryA(previous_); }
+
+ private:
+  char previous_[MAX_PATH];
+};
+
+TEST_F(ModuleAttach, ValuesThatAreNotFullPathsAreJoinedToTheModuleFolder) {
   PluginFolder folder;
   folder.AddTavok();
   folder.AddFixture("fx_png", "plugins\\a.spi");
-  folder.WriteIni("[SPI]\r\nCount=1\r\nPath0=plugins\\a.spi\r\n");
-  // Kept as written, the value is found from the current folder, not the
-  // module's.
-  EXPECT_EQ(AttachEvents(folder, log_), Lines{});
-  char previous[MAX_PATH];
-  GetCurrentDirectoryA(MAX_PATH, previous);
-  SetCurrentDirectoryA(folder.path().c_str());
-  EXPECT_EQ(AttachEvents(folder, log_), LoadAndReleaseEvents("fx_png"));
-  SetCurrentDirectoryA(previous);
+  folder.AddFixture("fx_png_second", "b.spi");
+  // The same relative names, planted in the current folder.
+  PluginFolder planted;
+  planted.AddFixture("fx_jpeg", "plugins\\a.spi");
+  planted.AddFixture("fx_jpeg", "b.spi");
+  folder.WriteIni("[SPI]\r\nCount=2\r\nPath0=plugins\\a.spi\r\nPath1=.\\b.spi\r\n");
+  const CurrentFolder current(planted.path());
+  EXPECT_EQ(AttachEvents(folder, log_),
+            Concat({LoadAndReleaseEvents("fx_png"), LoadAndReleaseEvents("fx_png_second")}));
+}
+
+// A decoder that ships its codec library beside it finds it there, not in
+// the host's current folder.
+TEST_F(ModuleAttach, ADecodersOwnLibrariesComeFromItsFolder) {
+  PluginFolder folder;
+  folder.AddTavok();
+  folder.AddFixture("fx_with_codec", "decoders\\w.spi");
+  folder.AddCopy(ProgramFolder() + "\\codec-beside\\fx_codec.dll", "decoders\\fx_codec.dll");
+  PluginFolder planted;
+  planted.AddCopy(ProgramFolder() + "\\codec-planted\\fx_codec.dll", "fx_codec.dll");
+  folder.WriteIni("[SPI]\r\nCount=1\r\nPath0=decoders\\w.spi\r\n");
+  const CurrentFolder current(planted.path());
+  EXPECT_EQ(AttachEvents(folder, log_),
+            (Lines{"fx_with_codec attach codec=beside", "fx_with_codec detach"}));
 }
 
 TEST_F(ModuleAttach, WithoutASettingsFileNothingIsLoadedOrWritten) {

@@ -36,6 +36,11 @@ std::string PluginFolder::AddFixture(const std::string& fixture, const std::stri
   return target;
 }
 
+std::string PluginFolder::AddCopy(const std::string& from, const std::string& as) const {
+  CopyInto(from, Join(as));
+  return Join(as);
+}
+
 void PluginFolder::WriteIni(const std::string& text) const {
   WriteBytes(IniPath(), text.data(), text.size());
 }

@@ -24,6 +24,8 @@ class PluginFolder {
   // Copies fixture `fixture` in as `as` (a name relative to the folder; its
   // subfolders are created).
   std::string AddFixture(const std::string& fixture, const std::string& as) const;
+  // Copies the file at the full path `from` in as `as`, likewise.
+  std::string AddCopy(const std::string& from, const std::string& as) const;
   void WriteIni(const std::string& text) const;
   // Writes bytes to a file in the folder and returns its full path.
   template <typename Bytes>

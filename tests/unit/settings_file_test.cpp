@@ -121,20 +121,14 @@ TEST_F(SettingsFileTest, RefusedEntriesLeaveNoGap) {
   EXPECT_EQ(TablePaths(), (Lines{a, c}));
 }
 
-TEST_F(SettingsFileTest, ValueWithABackslashIsKeptAsWritten) {
+TEST_F(SettingsFileTest, RelativeValuesAreHeldJoinedAndFullPathsAsWritten) {
   PluginFolder folder;
   folder.AddTavok();
-  folder.AddFixture("fx_png", "plugins\\a.spi");
-  folder.WriteIni("[SPI]\r\nCount=1\r\nPath0=plugins\\a.spi\r\n");
-  // A relative value with a backslash is found from the current folder.
-  char previous[MAX_PATH];
-  GetCurrentDirectoryA(MAX_PATH, previous);
-  SetCurrentDirectoryA(folder.path().c_str());
-  {
-    Attached attached(folder);
-    EXPECT_EQ(TablePaths(), (Lines{"plugins\\a.spi"}));
-  }
-  SetCurrentDirectoryA(previous);
+  const std::string a = folder.AddFixture("fx_png", "plugins\\a.spi");
+  const std::string c = folder.AddFixture("fx_jpeg", "c.spi");
+  folder.WriteIni("[SPI]\r\nCount=2\r\nPath0=plugins\\a.spi\r\nPath1=" + c + "\r\n");
+  Attached attached(folder);
+  EXPECT_EQ(TablePaths(), (Lines{a, c}));
 }
 
 TEST_F(SettingsFileTest, WithoutASettingsFileNothingIsRegisteredAndTheSizeStays) {

@@ -1,0 +1,11 @@
+// Which texts name a file by its full path, as opposed to one that the
+// platform would look for relative to the current folder or drive.
+#pragma once
+
+namespace tavok {
+
+// A drive letter, a colon and a separator ("C:\", "C:/"), or a UNC prefix
+// ("\\server", "//server").
+bool IsFullPath(const char* path);
+
+}  // namespace tavok
