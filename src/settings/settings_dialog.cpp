@@ -31,6 +31,11 @@ constexpr char kAddTitle[] =
 // list.
 constexpr char kAddFilter[] = "Susie Plug-in (*.spi)\0*.spi\0";
 
+// "設定ファイルを保存できませんでした。", followed by the file's path.
+constexpr wchar_t kSaveFailed[] =
+    L"\u8A2D\u5B9A\u30D5\u30A1\u30A4\u30EB\u3092\u4FDD\u5B58"
+    L"\u3067\u304D\u307E\u305B\u3093\u3067\u3057\u305F\u3002";
+
 constexpr int kPathColumnWidth = 175;
 constexpr int kDescriptionColumnWidth = 400;
 constexpr LPARAM kRefreshOnly = 1;
@@ -61,6 +66,11 @@ void SetUpList(HWND dialog) {
   InsertColumn(list, 1, kDescriptionHeader, kDescriptionColumnWidth);
 }
 
+// Entries the list holds: those in the table and those kept from the file.
+int32_t ListedCount() {
+  return DecoderCount() + KeptEntryCount();
+}
+
 // Rebuilds the rows from the table, row i showing entry i. It only ever
 // disables the buttons: Add and Delete enable them when a change allows.
 void Fill(HWND dialog) {
@@ -79,7 +89,7 @@ void Fill(HWND dialog) {
     description.pszText = entry.description;
     SendMessageA(list, LVM_SETITEMTEXTA, i, reinterpret_cast<LPARAM>(&description));
   }
-  if (DecoderCount() >= kMaxDecoders) EnableWindow(GetDlgItem(dialog, IDC_ADD_DECODER), FALSE);
+  if (ListedCount() >= kMaxDecoders) EnableWindow(GetDlgItem(dialog, IDC_ADD_DECODER), FALSE);
   if (DecoderCount() == 0) EnableWindow(GetDlgItem(dialog, IDC_DELETE_DECODER), FALSE);
 }
 
@@ -103,18 +113,18 @@ INT_PTR Add(HWND dialog, HWND sender) {
   // A refused file (listed already, this module, no import plug-in, a full
   // table) changes nothing and, like every failure here, shows nothing.
   if (!RegisterDecoder(path)) return TRUE;
-  if (DecoderCount() >= kMaxDecoders) EnableWindow(sender, FALSE);
+  if (ListedCount() >= kMaxDecoders) EnableWindow(sender, FALSE);
   EnableWindow(GetDlgItem(dialog, IDC_DELETE_DECODER), TRUE);
   Refresh(dialog);
   return TRUE;
 }
 
 INT_PTR Delete(HWND dialog, HWND sender) {
-  // Rows are in table order, so the marked row is the table index. A mark
-  // on a row that is gone (a list control may keep whatever mark it was
-  // given) changes nothing at all: no entry, no button, not the rows.
-  const int32_t index =
-      static_cast<int32_t>(SendMessageA(List(dialog), LVM_GETSELECTIONMARK, 0, 0));
+  // Rows are in table order, so the selected row is the table index. The
+  // selection mark stays on a row the user has deselected, so only a
+  // selected row counts; an index past the rows changes nothing at all.
+  const int32_t index = static_cast<int32_t>(
+      SendMessageA(List(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
   if (index < 0 || index >= DecoderCount()) return FALSE;
   RemoveDecoder(index);
   if (DecoderCount() == 0) EnableWindow(sender, FALSE);
@@ -123,11 +133,26 @@ INT_PTR Delete(HWND dialog, HWND sender) {
   return TRUE;
 }
 
+void ReportSaveFailure(HWND dialog) {
+  // The message is UTF-16, readable under every ANSI code page.
+  wchar_t text[sizeof(kSaveFailed) / sizeof(wchar_t) + 2 + MAX_PATH] = {};
+  lstrcpyW(text, kSaveFailed);
+  lstrcatW(text, L"\r\n");
+  const int used = lstrlenW(text);
+  MultiByteToWideChar(CP_ACP, 0, SettingsPath(), -1, text + used,
+                      static_cast<int>(sizeof(text) / sizeof(wchar_t)) - used);
+  MessageBoxW(dialog, text, L"tavok", MB_OK | MB_ICONWARNING);
+}
+
 INT_PTR OnCommand(HWND dialog, WORD id, WORD notification, HWND sender) {
   switch (id) {
     case IDOK:
-      // A failed write is not reported: the dialog closes all the same.
-      SaveSettings();
+      // A list that could not be saved stays in the open dialog, so that
+      // nothing the user chose is lost; Cancel closes it.
+      if (!SaveSettings()) {
+        ReportSaveFailure(dialog);
+        return TRUE;
+      }
       EndDialog(dialog, IDOK);
       return TRUE;
     case IDCANCEL:
@@ -136,7 +161,7 @@ INT_PTR OnCommand(HWND dialog, WORD id, WORD notification, HWND sender) {
       EndDialog(dialog, IDCANCEL);
       return TRUE;
     case IDC_ADD_DECODER:
-      if (notification != BN_CLICKED || DecoderCount() >= kMaxDecoders) return FALSE;
+      if (notification != BN_CLICKED || ListedCount() >= kMaxDecoders) return FALSE;
       return Add(dialog, sender);
     case IDC_DELETE_DECODER:
       if (notification != BN_CLICKED || DecoderCount() <= 0) return FALSE;

@@ -20,6 +20,15 @@ constexpr char kIconSection[] = "Icon";
 
 char g_settings_path[kPathSize] = {};
 
+// An entry of the file that was not registered, and its place in the list.
+struct KeptEntry {
+  int32_t index;
+  char value[kPathSize];     // as written
+  char resolved[kPathSize];  // as it would have been registered; may be empty
+};
+KeptEntry g_kept[kMaxDecoders];
+int32_t g_kept_count = 0;
+
 // "Path" and one decimal digit: entries beyond Path9 do not exist.
 void DecoderKey(int32_t index, char key[6]) {
   std::memcpy(key, "Path", 4);
@@ -66,14 +75,94 @@ bool ResolveDecoderPath(const char* value, char resolved[kPathSize]) {
   return true;
 }
 
+void Keep(int32_t index, const char* value, const char* resolved) {
+  KeptEntry& entry = g_kept[g_kept_count++];
+  entry.index = index;
+  CopyTruncated(entry.value, sizeof(entry.value), value);
+  CopyTruncated(entry.resolved, sizeof(entry.resolved), resolved);
+}
+
+bool IsInTable(const char* path) {
+  for (int32_t i = 0; i < DecoderCount(); ++i) {
+    if (path[0] != '\0' && lstrcmpiA(DecoderAt(i).path, path) == 0) return true;
+  }
+  return false;
+}
+
+// Where each entry the file listed and the table took stood in the file.
+struct LoadedEntry {
+  int32_t index;
+  char path[kPathSize];
+};
+LoadedEntry g_loaded[kMaxDecoders];
+int32_t g_loaded_count = 0;
+
+// An entry's place in the saved list: its index in the file, or after every
+// one of those for a decoder added since.
+int32_t PlaceOf(const char* table_path, int32_t table_index) {
+  for (int32_t i = 0; i < g_loaded_count; ++i) {
+    if (lstrcmpiA(g_loaded[i].path, table_path) == 0) return g_loaded[i].index;
+  }
+  return kMaxDecoders + table_index;
+}
+
+// The list to save: the table's paths and the kept entries that have not been
+// registered since, each in its place.
+int32_t ListToSave(const char* list[kMaxDecoders]) {
+  struct Placed {
+    int32_t place;
+    const char* value;
+  } placed[2 * kMaxDecoders];
+  int32_t count = 0;
+  for (int32_t i = 0; i < DecoderCount(); ++i) {
+    placed[count++] = {PlaceOf(DecoderAt(i).path, i), DecoderAt(i).path};
+  }
+  for (int32_t i = 0; i < g_kept_count; ++i) {
+    if (!IsInTable(g_kept[i].resolved)) placed[count++] = {g_kept[i].index, g_kept[i].value};
+  }
+  // Few entries, most in order already: an insertion sort, stable.
+  for (int32_t i = 1; i < count; ++i) {
+    const Placed entry = placed[i];
+    int32_t at = i;
+    for (; at > 0 && placed[at - 1].place > entry.place; --at) placed[at] = placed[at - 1];
+    placed[at] = entry;
+  }
+  if (count > kMaxDecoders) count = kMaxDecoders;
+  for (int32_t i = 0; i < count; ++i) list[i] = placed[i].value;
+  return count;
+}
+
+// Writes the list into the file at path, keys beyond it removed. The profile
+// functions report each write's failure.
+bool WriteList(const char* path, const char* const list[], int32_t count) {
+  char text[12];
+  std::snprintf(text, sizeof(text), "%d", static_cast<int>(count));
+  if (!WritePrivateProfileStringA(kDecoderSection, "Count", text, path)) return false;
+  for (int32_t i = 0; i < kMaxDecoders; ++i) {
+    char key[6];
+    DecoderKey(i, key);
+    const char* value = i < count ? list[i] : nullptr;  // null removes the key
+    if (!WritePrivateProfileStringA(kDecoderSection, key, value, path) && value != nullptr) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* SettingsPath() {
   return g_settings_path;
 }
 
+int32_t KeptEntryCount() {
+  return g_kept_count;
+}
+
 void LoadSettings() {
   UnloadAllDecoders();
+  g_kept_count = 0;
+  g_loaded_count = 0;
   if (!FindSettingsPath(g_settings_path)) return;
   if (GetFileAttributesA(g_settings_path) == INVALID_FILE_ATTRIBUTES) return;
 
@@ -89,9 +178,16 @@ void LoadSettings() {
     char value[kPathSize + 1] = {};
     GetPrivateProfileStringA(kDecoderSection, key, "", value, sizeof(value), g_settings_path);
     if (value[0] == '\0' || std::strlen(value) >= static_cast<size_t>(kPathSize)) continue;
-    char resolved[kPathSize];
-    if (!ResolveDecoderPath(value, resolved)) continue;
-    RegisterDecoder(resolved);
+    char resolved[kPathSize] = {};
+    const bool fits = ResolveDecoderPath(value, resolved);
+    if (fits && RegisterDecoder(resolved)) {
+      g_loaded[g_loaded_count].index = i;
+      CopyTruncated(g_loaded[g_loaded_count++].path, kPathSize, resolved);
+      continue;
+    }
+    // Listed twice: the entry is in the table already, and saved once.
+    if (fits && IsInTable(resolved)) continue;
+    Keep(i, value, fits ? resolved : "");
   }
 
   const int32_t width = static_cast<int32_t>(
@@ -101,16 +197,30 @@ void LoadSettings() {
   SetPlaceholderSize(width, height);
 }
 
-void SaveSettings() {
-  if (g_settings_path[0] == '\0') return;
-  char count[12];
-  std::snprintf(count, sizeof(count), "%d", static_cast<int>(DecoderCount()));
-  WritePrivateProfileStringA(kDecoderSection, "Count", count, g_settings_path);
-  for (int32_t i = 0; i < DecoderCount(); ++i) {
-    char key[6];
-    DecoderKey(i, key);
-    WritePrivateProfileStringA(kDecoderSection, key, DecoderAt(i).path, g_settings_path);
-  }
+bool SaveSettings() {
+  if (g_settings_path[0] == '\0') return false;
+  const char* list[kMaxDecoders];
+  const int32_t count = ListToSave(list);
+
+  // Written into a copy beside the file, which then replaces it in one step:
+  // a write that fails part way (a full disk, a locked or read-only file)
+  // leaves the old file as it was.
+  char temporary[kPathSize + 4];
+  std::snprintf(temporary, sizeof(temporary), "%s.new", g_settings_path);
+  const DWORD attributes = GetFileAttributesA(g_settings_path);
+  const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+  // A file the user made read-only is not replaced.
+  if (existed && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
+  if (existed && !CopyFileA(g_settings_path, temporary, FALSE)) return false;
+  // The copy takes the file's attributes; it must stay writable and
+  // deletable whatever they are.
+  if (existed) SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
+  if (!existed) DeleteFileA(temporary);
+  const bool written =
+      WriteList(temporary, list, count) &&
+      MoveFileExA(temporary, g_settings_path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!written) DeleteFileA(temporary);
+  return written;
 }
 
 }  // namespace tavok

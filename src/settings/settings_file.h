@@ -2,6 +2,8 @@
 // profile format next to the module and named after it.
 #pragma once
 
+#include <cstdint>
+
 namespace tavok {
 
 // The settings file's full path; empty until LoadSettings has found the
@@ -9,11 +11,20 @@ namespace tavok {
 const char* SettingsPath();
 
 // Reads the settings file for ModuleHandle(): registers each listed decoder in
-// order and sets the placeholder size. Runs at module attach.
+// order and sets the placeholder size. Runs at module attach. Entries that
+// cannot be registered (a decoder absent for now, on a drive not mounted or
+// being updated) are kept as written, so that a save does not lose them.
 void LoadSettings();
 
-// Writes the decoder table back as Count and Path0.. in table order. Nothing
-// else is written; nothing at all when the settings path is empty.
-void SaveSettings();
+// Entries of the settings file kept without being registered; they count
+// toward the ten a list may hold.
+int32_t KeptEntryCount();
+
+// Writes the decoder list as Count and Path0.. : the table in its order, with
+// each kept entry in its place, and removes the Path keys beyond Count. The
+// new file is written beside the old one and replaces it in one step, every
+// other section and key as it was. Returns false, with the old file exactly
+// as it was, when that fails or there is no settings path.
+bool SaveSettings();
 
 }  // namespace tavok

@@ -194,20 +194,16 @@ std::vector<HWND> SettingsDialog::ThreadWindows() const {
   return windows;
 }
 
-void SettingsDialog::KeepSelectionMark(int row) const {
-  static std::atomic<int> kept_mark{-1};
-  static WNDPROC list_procedure = nullptr;
-  struct Subclass {
-    static LRESULT CALLBACK Procedure(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
-      if (message == LVM_GETSELECTIONMARK && kept_mark >= 0) return kept_mark;
-      return CallWindowProcW(list_procedure, list, message, wparam, lparam);
-    }
-  };
+void SettingsDialog::ClickEmptySpace() const {
   const HWND list = Control(1000);
-  kept_mark = row;
-  const auto procedure = reinterpret_cast<LONG_PTR>(&Subclass::Procedure);
-  if (GetWindowLongPtrW(list, GWLP_WNDPROC) != procedure) {
-    list_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(list, GWLP_WNDPROC, procedure));
+  RECT client = {};
+  GetClientRect(list, &client);
+  // Near the bottom of the list, below the rows of the tests' short lists.
+  const LPARAM at = MAKELPARAM(client.left + 5, client.bottom - 5);
+  PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(list, WM_LBUTTONUP, 0, at);
+  if (!WaitUntil([&] { return SelectedRow() == -1; })) {
+    throw UiTimeout("clicking empty space kept a row selected");
   }
 }
 

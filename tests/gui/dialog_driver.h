@@ -80,10 +80,9 @@ class SettingsDialog {
   // The visible top-level windows of the dialog's thread, in handle order.
   std::vector<HWND> ThreadWindows() const;
 
-  // Makes the list answer this selection mark (-1: its own again). Stands in
-  // for a list control that keeps a mark past its last row, which Windows'
-  // does when given one and Wine's refuses.
-  void KeepSelectionMark(int row) const;
+  // Clicks the list below its rows, which deselects them; the selection mark
+  // stays where it was.
+  void ClickEmptySpace() const;
   // Clicks the middle of the row's first cell.
   void ClickRow(int row) const;
   void PressDelete() const;

@@ -84,15 +84,18 @@ class ConfigurationTest : public ::testing::Test {
   void UseSettings(const std::function<void(const SettingsDialog&)>& person) {
     const int32_t result =
         UseConfiguration(configure_, owner_.hwnd(), 1, [&](const HostThread& host) {
+          host_ = &host;
           const SettingsDialog dialog(host.WaitForDialog(
               owner_.hwnd(), [](HWND window) { return GetDlgItem(window, 1000) != nullptr; }));
           person(dialog);
+          host_ = nullptr;
         });
     EXPECT_EQ(result, 0);
   }
 
   PluginFolder folder_;
   OwnerWindow owner_;
+  const HostThread* host_ = nullptr;  // while UseSettings runs
   std::unique_ptr<PluginModule> tavok_;
   ConfigurationDlgFn configure_ = nullptr;
 };
@@ -168,16 +171,7 @@ TEST_F(ConfigurationTest, TenDecodersDisableAddUntilOneIsDeleted) {
     EXPECT_FALSE(dialog.AddEnabled());
     EXPECT_TRUE(dialog.DeleteEnabled());
 
-    // A mark on a row that does not exist changes nothing, not even the
-    // row the user selected.
     dialog.ClickRow(3);
-    dialog.KeepSelectionMark(10);
-    dialog.PressDelete();
-    EXPECT_EQ(dialog.Paths(), Joined(names));
-    EXPECT_EQ(dialog.SelectedRow(), 3);
-    EXPECT_FALSE(dialog.AddEnabled());
-
-    dialog.KeepSelectionMark(-1);
     dialog.PressDelete();
     Paths rest = Joined(names);
     rest.erase(rest.begin() + 3);
@@ -263,8 +257,7 @@ TEST_F(ConfigurationTest, DeletingTheFirstOfThreeKeepsTheOrder) {
   EXPECT_EQ(Profile(folder_.IniPath(), "Count"), "2");
   EXPECT_EQ(Profile(folder_.IniPath(), "Path0"), b);
   EXPECT_EQ(Profile(folder_.IniPath(), "Path1"), c);
-  // Keys past the count are left as they were; nothing reads them.
-  EXPECT_EQ(Profile(folder_.IniPath(), "Path2"), "c.spi");
+  EXPECT_EQ(Profile(folder_.IniPath(), "Path2"), "(absent)") << "keys past the count go";
 }
 
 TEST_F(ConfigurationTest, DeletingTheOnlyEntryDisablesDeleteUntilOneIsAdded) {
@@ -297,6 +290,14 @@ TEST_F(ConfigurationTest, DeleteWithoutASelectionAndOtherNotificationsDoNothing)
     dialog.PressDelete();
     EXPECT_EQ(dialog.Paths(), Joined(names)) << "Delete before any row was selected";
 
+    // Deselected by a click on empty space, the row keeps the selection
+    // mark, and Delete leaves it alone.
+    dialog.ClickRow(2);
+    dialog.ClickEmptySpace();
+    EXPECT_EQ(dialog.SelectionMark(), 2);
+    dialog.PressDelete();
+    EXPECT_EQ(dialog.Paths(), Joined(names)) << "Delete after the row was deselected";
+
     dialog.ClickRow(1);
     for (WORD notification : {WORD{1}, WORD{BN_DOUBLECLICKED}}) {
       dialog.SendCommand(1002, notification, dialog.Control(1002));
@@ -310,7 +311,66 @@ TEST_F(ConfigurationTest, DeleteWithoutASelectionAndOtherNotificationsDoNothing)
   });
 }
 
-TEST_F(ConfigurationTest, OkWithAnUnchangedListRewritesCountAndPaths) {
+BOOL CALLBACK CollectWideText(HWND window, LPARAM found) {
+  reinterpret_cast<std::vector<std::wstring>*>(found)->push_back(WindowText(window));
+  return TRUE;
+}
+
+// A save that fails leaves tavok.ini as it was, says so, and keeps the dialog
+// open with the user's list; Cancel then closes it.
+TEST_F(ConfigurationTest, AFailedSaveIsReportedAndKeepsTheDialogOpen) {
+  folder_.AddTavok();
+  const Paths names = PngDecoders(2);
+  LoadWithDecoders(names);
+  const std::string ini = folder_.ReadIni();
+  SetFileAttributesA(folder_.IniPath().c_str(), FILE_ATTRIBUTE_READONLY);
+  std::vector<std::wstring> texts;
+  UseSettings([&](const SettingsDialog& dialog) {
+    dialog.ClickRow(0);
+    dialog.PressDelete();
+    // Posted: the message box's modal loop holds the click.
+    PostMessageA(dialog.Control(IDOK), BM_CLICK, 0, 0);
+    const HWND box = host_->WaitForDialog(
+        dialog.hwnd(), [](HWND window) { return WindowText(window) == L"tavok"; });
+    EnumChildWindows(box, CollectWideText, reinterpret_cast<LPARAM>(&texts));
+    SendMessageTimeoutA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0, SMTO_NORMAL, 20000, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    EXPECT_TRUE(IsWindow(dialog.hwnd())) << "the dialog stays open";
+    EXPECT_EQ(dialog.Paths(), Paths{Joined(names)[1]});
+    dialog.PressKey(VK_ESCAPE);
+    dialog.WaitClosed();
+  });
+  SetFileAttributesA(folder_.IniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(folder_.ReadIni(), ini);
+  const std::wstring message =
+      L"\u8A2D\u5B9A\u30D5\u30A1\u30A4\u30EB\u3092\u4FDD\u5B58\u3067\u304D\u307E\u305B"
+      L"\u3093\u3067\u3057\u305F\u3002";
+  bool found = false;
+  for (const std::wstring& text : texts) found = found || text.rfind(message, 0) == 0;
+  EXPECT_TRUE(found) << "the box says the settings file could not be saved";
+}
+
+// An entry whose decoder cannot be loaded now is not shown, counts toward the
+// ten, and is saved in its place.
+TEST_F(ConfigurationTest, AnEntryThatCannotBeLoadedIsKeptInItsPlace) {
+  folder_.AddTavok();
+  Paths names = PngDecoders(9);
+  names.insert(names.begin() + 4, "E:\\unmounted\\x.spi");
+  LoadWithDecoders(names);
+  UseSettings([&](const SettingsDialog& dialog) {
+    EXPECT_EQ(dialog.Paths().size(), 9u);
+    EXPECT_FALSE(dialog.AddEnabled()) << "ten entries in all";
+    dialog.ClickRow(0);
+    dialog.PressDelete();
+    EXPECT_TRUE(dialog.AddEnabled());
+    dialog.PressOk();
+  });
+  EXPECT_EQ(Profile(folder_.IniPath(), "Count"), "9");
+  EXPECT_EQ(Profile(folder_.IniPath(), "Path3"), "E:\\unmounted\\x.spi");
+  EXPECT_EQ(Profile(folder_.IniPath(), "Path0"), folder_.Join("d1.spi"));
+}
+
+TEST_F(ConfigurationTest, OkWithAnUnchangedListRewritesCountAndPathsAndDropsStaleKeys) {
   folder_.AddTavok();
   const std::string a = folder_.AddFixture("fx_png", "a.spi");
   const std::string b = folder_.AddFixture("fx_jpeg", "sub\\b.spi");
@@ -321,7 +381,7 @@ TEST_F(ConfigurationTest, OkWithAnUnchangedListRewritesCountAndPaths) {
   EXPECT_EQ(Profile(folder_.IniPath(), "Count"), "2");
   EXPECT_EQ(Profile(folder_.IniPath(), "Path0"), a) << "the path as held in the table";
   EXPECT_EQ(Profile(folder_.IniPath(), "Path1"), b);
-  EXPECT_EQ(Profile(folder_.IniPath(), "Path5"), "stale.spi");
+  EXPECT_EQ(Profile(folder_.IniPath(), "Path5"), "(absent)") << "keys beyond Count go";
   char width[8] = {};
   GetPrivateProfileStringA("Icon", "Width", "", width, sizeof(width), folder_.IniPath().c_str());
   EXPECT_STREQ(width, "64");

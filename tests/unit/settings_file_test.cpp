@@ -191,30 +191,76 @@ TEST_F(SettingsFileTest, DoubleByteFolderUnderCodePage932) {
   EXPECT_EQ(TablePaths(), (Lines{a}));
 }
 
-TEST_F(SettingsFileTest, SaveWritesCountAndPathsAndLeavesTheRest) {
+std::string ProfileValue(const std::string& ini, const char* section, const char* key) {
+  char value[MAX_PATH];
+  GetPrivateProfileStringA(section, key, "(none)", value, MAX_PATH, ini.c_str());
+  return value;
+}
+
+TEST_F(SettingsFileTest, SaveWritesTheListKeepsUnloadableEntriesAndTheRest) {
   PluginFolder folder;
   folder.AddTavok();
   const std::string a = folder.AddFixture("fx_png", "a.spi");
   const std::string b = folder.AddFixture("fx_jpeg", "plugins\\b.spi");
   const std::string c = folder.AddFixture("fx_png_second", "c.spi");
-  folder.WriteIni("[SPI]\r\nCount=5\r\nPath0=a.spi\r\nPath1=" + b + "\r\nPath2=c.spi\r\n" +
-                  "Path3=d.spi\r\nPath4=e.spi\r\n[Icon]\r\nWidth=64\r\nHeight=32\r\n");
+  folder.WriteIni("[SPI]\r\nCount=6\r\nPath0=absent.spi\r\nPath1=a.spi\r\nPath2=" + b +
+                  "\r\nPath3=c.spi\r\nPath4=D:\\unmounted\\d.spi\r\nPath5=later.spi\r\n"
+                  "Path7=stale.spi\r\n[Icon]\r\nWidth=64\r\nHeight=32\r\n");
   Attached attached(folder);
   ASSERT_EQ(TablePaths(), (Lines{a, b, c}));
+  EXPECT_EQ(KeptEntryCount(), 3);
   RemoveDecoder(1);
-  SaveSettings();
+  // A kept entry whose decoder has come back is registered again: saved once.
+  const std::string later = folder.AddFixture("fx_jpeg", "later.spi");
+  ASSERT_EQ(RegisterDecoder(later.c_str()), 1);
+  ASSERT_TRUE(SaveSettings());
 
-  char value[MAX_PATH];
-  const std::string ini_path = folder.IniPath();
-  EXPECT_EQ(GetPrivateProfileIntA("SPI", "Count", -5, ini_path.c_str()), 2u);
-  GetPrivateProfileStringA("SPI", "Path0", "", value, MAX_PATH, ini_path.c_str());
-  EXPECT_EQ(std::string(value), a) << "the joined path is written";
-  GetPrivateProfileStringA("SPI", "Path1", "", value, MAX_PATH, ini_path.c_str());
-  EXPECT_EQ(std::string(value), c);
-  // Stale keys and the Icon section stay.
-  GetPrivateProfileStringA("SPI", "Path4", "", value, MAX_PATH, ini_path.c_str());
-  EXPECT_STREQ(value, "e.spi");
-  EXPECT_EQ(GetPrivateProfileIntA("Icon", "Width", 0, ini_path.c_str()), 64u);
+  const std::string ini = folder.IniPath();
+  const struct {
+    const char* section;
+    const char* key;
+    std::string value;
+  } expected[] = {
+      {"SPI", "Count", "5"},
+      // Kept entries in their places, as written; the table's entries joined.
+      {"SPI", "Path0", "absent.spi"},
+      {"SPI", "Path1", a},
+      {"SPI", "Path2", c},
+      {"SPI", "Path3", "D:\\unmounted\\d.spi"},
+      {"SPI", "Path4", later},
+      {"SPI", "Path5", "(none)"},
+      {"SPI", "Path7", "(none)"},
+      {"Icon", "Width", "64"},
+      {"Icon", "Height", "32"},
+  };
+  for (const auto& e : expected) EXPECT_EQ(ProfileValue(ini, e.section, e.key), e.value) << e.key;
+  EXPECT_FALSE(testing::FileExists(ini + ".new"));
+}
+
+// A save that cannot be made reports it and leaves the file exactly as it
+// was, also when the write would fail part way.
+TEST_F(SettingsFileTest, AFailedSaveReportsItAndLeavesTheFileAsItWas) {
+  PluginFolder folder;
+  folder.AddTavok();
+  const std::string text = "[SPI]\r\nCount=1\r\nPath0=a.spi\r\n[Icon]\r\nHeight=32\r\n";
+  const std::string ini = folder.IniPath();
+  enum Hold { kReadOnly, kLocked };
+  for (Hold hold : {kReadOnly, kLocked}) {
+    folder.WriteIni(text);
+    Attached attached(folder);
+    ASSERT_EQ(RegisterDecoder(folder.AddFixture("fx_png", "b.spi").c_str()), 1);
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    if (hold == kReadOnly) SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_READONLY);
+    if (hold == kLocked) {
+      holder = CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    }
+    EXPECT_FALSE(SaveSettings()) << hold;
+    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(folder.ReadIni(), text) << hold;
+    EXPECT_FALSE(testing::FileExists(ini + ".new")) << hold;
+  }
 }
 
 TEST_F(SettingsFileTest, SaveCreatesTheFileAndTenEntriesComeBackAsTen) {
@@ -227,7 +273,7 @@ TEST_F(SettingsFileTest, SaveCreatesTheFileAndTenEntriesComeBackAsTen) {
   {
     Attached attached(folder);
     for (const std::string& path : paths) ASSERT_EQ(RegisterDecoder(path.c_str()), 1);
-    SaveSettings();
+    ASSERT_TRUE(SaveSettings());
   }
   ASSERT_TRUE(testing::FileExists(folder.IniPath()));
   Attached again(folder);
@@ -245,7 +291,7 @@ TEST_F(SettingsFileTest, NothingIsWrittenWithoutASettingsPath) {
   AttachModule(reinterpret_cast<HINSTANCE>(0x7FFE0000));
   EXPECT_STREQ(SettingsPath(), "");
   ASSERT_EQ(RegisterDecoder(folder.Join("a.spi").c_str()), 1);
-  SaveSettings();
+  EXPECT_FALSE(SaveSettings());
   EXPECT_FALSE(testing::FileExists(folder.IniPath()));
   DetachModule();
 }
