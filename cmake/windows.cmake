@@ -23,10 +23,7 @@ add_library(tavok_lib STATIC
   src/settings/settings_file.cpp
 )
 target_link_libraries(tavok_lib PUBLIC tavok_pure gdi32 shell32 ole32 comctl32 comdlg32)
-target_compile_definitions(tavok_lib PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
-# Nothing in the module may throw across the C boundary, so it is built
-# without exceptions: allocation failures are reported by value.
-target_compile_options(tavok_lib PRIVATE ${TAVOK_WARNINGS} -fno-exceptions -fno-rtti)
+target_link_libraries(tavok_lib PRIVATE tavok_no_throw)
 
 # The settings dialog's template, compiled to an object that the DLL itself
 # links (a resource in the static library would not be pulled in).
@@ -46,7 +43,7 @@ set_source_files_properties(${TAVOK_DIALOG_OBJ} PROPERTIES EXTERNAL_OBJECT TRUE 
 add_library(tavok SHARED src/host/tavok.def ${TAVOK_DIALOG_OBJ})
 set_target_properties(tavok PROPERTIES PREFIX "" SUFFIX ".spi" OUTPUT_NAME tavok
                       LINKER_LANGUAGE CXX)
-target_link_libraries(tavok PRIVATE -Wl,--whole-archive tavok_lib tavok_pure
+target_link_libraries(tavok PRIVATE tavok_no_throw -Wl,--whole-archive tavok_lib tavok_pure
                       -Wl,--no-whole-archive ${TAVOK_STATIC_LINK})
 
 add_subdirectory(tools)

@@ -6,6 +6,28 @@
 set -euo pipefail
 
 need=()
+
+# The address of the Debian archive that the machine's own apt sources use for
+# suite $1, in either source format: the backports come from the same place.
+debian_mirror() {
+  local suite=$1 file
+  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [[ -f $file ]] || continue
+    sed -E 's/\[[^]]*\]//' "$file" | awk -v suite="$suite" '$1 == "deb" && $3 == suite { print $2 }'
+  done
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [[ -f $file ]] || continue
+    awk -v suite="$suite" '
+      function flush() { if (deb && served && enabled && uri != "") print uri; deb = served = 0; enabled = 1; uri = "" }
+      BEGIN { enabled = 1 }
+      /^[ \t]*$/ { flush(); next }
+      /^Types:/ { for (i = 2; i <= NF; i++) if ($i == "deb") deb = 1 }
+      /^URIs:/ { uri = $2 }
+      /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == suite) served = 1 }
+      /^Enabled:[ \t]*no/ { enabled = 0 }
+      END { flush() }' "$file"
+  done | awk 'NR == 1'
+}
 have_cmd() { command -v "$1" >/dev/null 2>&1; }
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
@@ -23,6 +45,8 @@ have_pkg libclang-rt-dev || need+=(libclang-rt-dev)
 if [[ ${1:-} == --screenshot ]]; then
   have_cmd import || need+=(imagemagick)
   have_cmd xwininfo || need+=(x11-utils)
+  # Wine draws the caption buttons with its Marlett font.
+  have_pkg fonts-wine || need+=(fonts-wine)
 fi
 
 if ((${#need[@]})); then
@@ -58,8 +82,12 @@ if ! /lib/ld-linux.so.2 --help >/dev/null 2>&1; then
   if ! qemu-i386-static --version 2>/dev/null | grep -qE 'version ([89]|[1-9][0-9])\.'; then
     codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
     if [[ $codename == bookworm ]]; then
-      echo "deb http://deb.debian.org/debian bookworm-backports main" \
-        >/etc/apt/sources.list.d/tavok-backports.list
+      mirror=$(debian_mirror "$codename")
+      if [[ -z $mirror ]]; then
+        echo "install-deps: no configured apt source serves $codename" >&2
+        exit 1
+      fi
+      echo "deb $mirror $codename-backports main" >/etc/apt/sources.list.d/tavok-backports.list
       apt-get update -qq
       apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static >/dev/null
     else

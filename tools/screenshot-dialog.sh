@@ -10,12 +10,13 @@ cd "$root"
 png=$(realpath -m "${1:-docs/settings-dialog.png}")
 tools/install-deps.sh --screenshot
 
-if [[ -z ${TAVOK_IN_XVFB:-} ]]; then
-  exec env TAVOK_IN_XVFB=1 LC_ALL=ja_JP.UTF-8 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$png"
-fi
+export LC_ALL=ja_JP.UTF-8
+source tools/common/xvfb.sh
+run_in_xvfb 1024x768x24 "$0" "$png"
 
 cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target tavok ifwic fx_png fx_jpeg spi-configure >/dev/null
+cmake --build --preset mingw --target tavok ifwic fx_shot_webp fx_shot_avif spi-configure \
+  >/dev/null
 bin=build/mingw/bin
 
 prefix=$root/out/screenshot/wine
@@ -32,8 +33,10 @@ cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/nul
 plugins=$prefix/drive_c/Viewer/plugins
 rm -rf "$plugins"
 mkdir -p "$plugins"
-cp "$bin/tavok.spi" "$bin/ifwic.spi" "$bin/fx_png.spi" "$bin/fx_jpeg.spi" "$plugins/"
-printf '[SPI]\r\nCount=3\r\nPath0=ifwic.spi\r\nPath1=fx_png.spi\r\nPath2=fx_jpeg.spi\r\n' \
+cp "$bin/tavok.spi" "$bin/ifwic.spi" "$plugins/"
+cp "$bin/fx_shot_webp.spi" "$plugins/ifwebp.spi"
+cp "$bin/fx_shot_avif.spi" "$plugins/ifavif.spi"
+printf '[SPI]\r\nCount=3\r\nPath0=ifwebp.spi\r\nPath1=ifwic.spi\r\nPath2=ifavif.spi\r\n' \
   >"$plugins/tavok.ini"
 
 wine "$bin/spi-configure.exe" 'C:\Viewer\plugins\tavok.spi' 1 >/dev/null 2>&1 &

@@ -21,11 +21,8 @@ case $mode in
   *) sed -n '2,11p' "$0" >&2; exit 64 ;;
 esac
 
-# The wineserver must start inside the X session that the placeholder's
-# drawing uses.
-if [[ -z ${TAVOK_IN_XVFB:-} ]]; then
-  exec env TAVOK_IN_XVFB=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
+source tools/common/xvfb.sh
+run_in_xvfb 1280x1024x24 "$0" "$@"
 tools/build.sh >/dev/null
 tools/wine-prefix.sh build/mingw/wine
 export WINEPREFIX=$root/build/mingw/wine

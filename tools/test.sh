@@ -8,10 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 tools/install-deps.sh
 
-# The wineserver must start inside the X session that the GUI tests use.
-if [[ -z ${TAVOK_IN_XVFB:-} ]]; then
-  exec env TAVOK_IN_XVFB=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
+source tools/common/xvfb.sh
+run_in_xvfb 1280x1024x24 "$0" "$@"
 
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw

@@ -90,12 +90,4 @@ bool EqualsIgnoreCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-size_t CopyTruncated(char* dest, size_t capacity, const char* source) {
-  size_t length = std::strlen(source);
-  if (length > capacity - 1) length = capacity - 1;
-  std::memcpy(dest, source, length);
-  dest[length] = '\0';
-  return length;
-}
-
 }  // namespace tavok

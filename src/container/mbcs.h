@@ -32,8 +32,4 @@ size_t FindText(std::string_view text, std::string_view needle);
 // double-byte characters.
 bool EqualsIgnoreCase(const char* a, const char* b);
 
-// Copies at most capacity - 1 bytes and always terminates (capacity > 0).
-// Returns the number of bytes copied.
-size_t CopyTruncated(char* dest, size_t capacity, const char* source);
-
 }  // namespace tavok

@@ -57,7 +57,7 @@ Fn DecoderPlugin::Lookup(const char* name) const {
 
 int DecoderPlugin::SetPath(const char* new_path) {
   Unload();
-  CopyTruncated(path, sizeof(path), new_path);
+  lstrcpynA(path, new_path, sizeof(path));
   return Load();
 }
 
@@ -134,7 +134,7 @@ void DecoderPlugin::AppendPattern(const char* pattern) {
 int DecoderPlugin::MatchesExtension(const char* extension) const {
   // Only the first 253 bytes of the list are compared.
   char work[kDecoderPatternsSize];
-  CopyTruncated(work, 254, patterns);
+  lstrcpynA(work, patterns, 254);
   char* piece = work;
   for (;;) {
     char* separator = FindChar(piece, ';');

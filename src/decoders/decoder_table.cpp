@@ -48,7 +48,7 @@ void CollectDeclarations(DecoderPlugin& entry) {
   }
   entry.category = 0;
   if (entry.QueryInfo(1, buffer, 100) != 0) {
-    CopyTruncated(entry.description, kDecoderDescriptionMax + 1, buffer);
+    lstrcpynA(entry.description, buffer, kDecoderDescriptionMax + 1);
   }
   entry.has_configuration = entry.HasConfigurationDialog() != -1 ? 1 : 0;
 }

@@ -22,9 +22,7 @@ struct FreeDeleter {
 // Length of the text in a decoder's block, never reading past the block:
 // a decoder may hand over text without a terminator.
 size_t BlockTextLength(const char* text, HLOCAL block) {
-  const size_t capacity = LocalSize(block);
-  const void* end = std::memchr(text, '\0', capacity);
-  return end != nullptr ? static_cast<size_t>(static_cast<const char*>(end) - text) : capacity;
+  return strnlen(text, LocalSize(block));
 }
 
 // A movable, zero-filled block holding length bytes of text and a

@@ -7,7 +7,6 @@
 #include "host/picture_input.h"
 #include "host/plugin_info.h"
 #include "host/susie.h"
-#include "settings/settings_dialog.h"
 
 using namespace tavok;
 
@@ -26,8 +25,4 @@ extern "C" int32_t __stdcall IsSupported(const char* name, uint32_t source) {
 extern "C" int32_t __stdcall GetPreview(const char*, int32_t, uint32_t, HLOCAL*, HLOCAL*,
                                         ProgressCallback, int32_t) {
   return kNotProvided;
-}
-
-extern "C" int32_t __stdcall ConfigurationDlg(HWND parent, int32_t function) {
-  return ShowConfiguration(parent, function);
 }

@@ -73,7 +73,7 @@ ResultCode RenderPlaceholderPicture(const char* name, HLOCAL* bitmap_info, HLOCA
   const int32_t height = g_size.height;
   const uint32_t image_size = PlaceholderImageSize(width, height);
 
-  unique_hlocal info_block(LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, kPlaceholderHeaderSize));
+  unique_hlocal info_block(LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, sizeof(BITMAPINFOHEADER)));
   if (!info_block) {
     *bitmap_info = nullptr;
     return kOutOfMemory;
@@ -94,7 +94,14 @@ ResultCode RenderPlaceholderPicture(const char* name, HLOCAL* bitmap_info, HLOCA
       *bitmap_bits = nullptr;
       return kOutOfMemory;
     }
-    WritePlaceholderHeader(header.as<uint8_t>(), width, height);
+    BITMAPINFOHEADER* bitmap = header.as<BITMAPINFOHEADER>();
+    bitmap->biSize = sizeof(BITMAPINFOHEADER);
+    bitmap->biWidth = width;
+    bitmap->biHeight = height;  // bottom-up
+    bitmap->biPlanes = 1;
+    bitmap->biBitCount = 24;
+    bitmap->biCompression = BI_RGB;
+    bitmap->biSizeImage = image_size;
     DrawShellIcon(extension, header.as<BITMAPINFO>(), width, height, pixels.get(), image_size);
   }
 

@@ -19,8 +19,7 @@ struct PlaceholderSize {
 // The size in force: 48 × 48 until SetPlaceholderSize changes it.
 PlaceholderSize GetPlaceholderSize();
 
-// Sets the size; a side outside 1..4096 is replaced by 48, so that the
-// description and the picture always agree and the block is never too small.
+// Sets the size, each side through AcceptedPlaceholderSide.
 void SetPlaceholderSize(int32_t width, int32_t height);
 
 // left, top 0; the placeholder's width and height; densities 0; depth 24; no

@@ -11,7 +11,6 @@ namespace tavok {
 
 constexpr int32_t kDefaultPlaceholderSide = 48;
 constexpr int32_t kMaxPlaceholderSide = 4096;
-constexpr size_t kPlaceholderHeaderSize = 40;
 // A dot and at most 8 bytes after it, and the terminator.
 constexpr size_t kPlaceholderExtensionCapacity = 10;
 
@@ -22,17 +21,11 @@ constexpr size_t kPlaceholderExtensionCapacity = 10;
 int32_t AcceptedPlaceholderSide(int32_t side);
 
 // Bytes per row of a 24-bit picture: 4 × ((24 × width + 31) / 32), the count of
-// 32-bit words being held as a 16-bit unsigned value, as hosts expect (it wraps
-// only for widths far beyond 4096).
+// 32-bit words being held as a 16-bit unsigned value, as hosts expect.
 uint32_t PlaceholderRowBytes(int32_t width);
 
 // Row bytes × height. width and height are 1..4096.
 uint32_t PlaceholderImageSize(int32_t width, int32_t height);
-
-// Writes the 40-byte bitmap information header (little-endian): size 40, the
-// width, the height (positive, bottom-up), 1 plane, 24 bits, no compression,
-// the image size, zero densities and colour counts.
-void WritePlaceholderHeader(uint8_t* out, int32_t width, int32_t height);
 
 // The extension whose icon is drawn: from the last dot of name (double-byte
 // aware), dot included, cut to 9 bytes; ".z_z" when name has no dot, is empty

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "decoders/decoder_table.h"
+#include "host/exports.h"
 #include "host/plugin_info.h"
 #include "settings/module_lifecycle.h"
 #include "settings/resource_ids.h"
@@ -173,7 +174,11 @@ INT_PTR OnCommand(HWND dialog, WORD id, WORD notification, HWND sender) {
 
 }  // namespace
 
-int32_t ShowConfiguration(HWND parent, int32_t function) {
+}  // namespace tavok
+
+using namespace tavok;
+
+extern "C" int32_t __stdcall ConfigurationDlg(HWND parent, int32_t function) {
   switch (function) {
     case kAboutBox:
       MessageBoxA(parent, PluginInfoString(1), "About", MB_OK);
@@ -189,6 +194,8 @@ int32_t ShowConfiguration(HWND parent, int32_t function) {
       return -1;
   }
 }
+
+namespace tavok {
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {

@@ -1,6 +1,8 @@
-// The plug-in's configuration entry point: the About box, and the modal
-// settings dialog in which the user edits the decoder table in place and
-// saves it to the settings file with OK.
+// The plug-in's configuration entry point, ConfigurationDlg, declared with the
+// other exports: the About box, and the modal settings dialog in which the
+// user edits the decoder table in place and saves it to the settings file
+// with OK. Both return 0 once closed, however they were closed; any other
+// function shows nothing and returns -1.
 #pragma once
 
 #include <windows.h>
@@ -11,11 +13,6 @@ namespace tavok {
 
 constexpr int32_t kAboutBox = 0;
 constexpr int32_t kSettingsDialog = 1;
-
-// Shows the About box or runs the settings dialog, owned by parent, and
-// returns 0 once it is closed, however it was closed. Any other function
-// shows nothing and returns -1.
-int32_t ShowConfiguration(HWND parent, int32_t function);
 
 // The settings dialog's procedure. WM_INITDIALOG with lParam 1 refreshes the
 // list from the decoder table; with any other lParam it also sets the list up.

@@ -62,7 +62,7 @@ bool FindSettingsPath(char path[kPathSize]) {
 // different module from the one the user listed.
 bool ResolveDecoderPath(const char* value, char resolved[kPathSize]) {
   if (IsFullPath(value)) {
-    CopyTruncated(resolved, kPathSize, value);
+    lstrcpynA(resolved, value, kPathSize);
     return true;
   }
   const char* last_backslash = FindLastChar(g_settings_path, '\\');
@@ -78,8 +78,8 @@ bool ResolveDecoderPath(const char* value, char resolved[kPathSize]) {
 void Keep(int32_t index, const char* value, const char* resolved) {
   KeptEntry& entry = g_kept[g_kept_count++];
   entry.index = index;
-  CopyTruncated(entry.value, sizeof(entry.value), value);
-  CopyTruncated(entry.resolved, sizeof(entry.resolved), resolved);
+  lstrcpynA(entry.value, value, sizeof(entry.value));
+  lstrcpynA(entry.resolved, resolved, sizeof(entry.resolved));
 }
 
 bool IsInTable(const char* path) {
@@ -182,7 +182,7 @@ void LoadSettings() {
     const bool fits = ResolveDecoderPath(value, resolved);
     if (fits && RegisterDecoder(resolved)) {
       g_loaded[g_loaded_count].index = i;
-      CopyTruncated(g_loaded[g_loaded_count++].path, kPathSize, resolved);
+      lstrcpynA(g_loaded[g_loaded_count++].path, resolved, kPathSize);
       continue;
     }
     // Listed twice: the entry is in the table already, and saved once.

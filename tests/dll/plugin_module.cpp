@@ -12,19 +12,15 @@ std::string BuiltPluginPath() {
 
 PluginModule::PluginModule(const std::string& path) {
   const std::string full = path.empty() ? BuiltPluginPath() : path;
-  module_ = LoadLibraryA(full.c_str());
-  if (module_ == nullptr) {
+  module_.reset(LoadLibraryA(full.c_str()));
+  if (!module_) {
     throw std::runtime_error("LoadLibraryA failed for " + full + ": " +
                              std::to_string(GetLastError()));
   }
 }
 
-PluginModule::~PluginModule() {
-  FreeLibrary(module_);
-}
-
 FARPROC PluginModule::Export(const char* name) const {
-  FARPROC proc = GetProcAddress(module_, name);
+  FARPROC proc = GetProcAddress(module_.get(), name);
   if (proc == nullptr) throw std::runtime_error(std::string("missing export ") + name);
   return proc;
 }

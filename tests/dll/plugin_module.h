@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "host/handles.h"
 #include "host/susie.h"
 
 namespace tavok::testing {
@@ -21,11 +22,8 @@ class PluginModule {
  public:
   // Loads path, or the tavok.spi next to the test program.
   explicit PluginModule(const std::string& path = "");
-  ~PluginModule();
-  PluginModule(const PluginModule&) = delete;
-  PluginModule& operator=(const PluginModule&) = delete;
 
-  HMODULE handle() const { return module_; }
+  HMODULE handle() const { return module_.get(); }
   FARPROC Export(const char* name) const;
   // The export under its real prototype; throws when the module lacks it.
   template <typename Fn>
@@ -34,7 +32,7 @@ class PluginModule {
   }
 
  private:
-  HMODULE module_ = nullptr;
+  unique_hmodule module_;
 };
 
 std::string BuiltPluginPath();

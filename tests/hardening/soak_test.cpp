@@ -2,7 +2,7 @@
 // memory input, decoders accepting, declining and failing, placeholders and
 // broken input. Private bytes and the handle count must stay flat after a
 // warm-up, and no decoder may stay loaded after any request.
-// TAVOK_SOAK_REQUESTS sets the count (tools/soak.sh runs the full one).
+// TAVOK_SOAK_REQUESTS sets the count (`tools/stress.sh soak` runs the full one).
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -94,15 +94,5 @@ TEST(EqualsIgnoreCase, FoldsAsciiOnlyOutsideDoubleByteCharacters) {
   EXPECT_TRUE(EqualsIgnoreCase(kTrailBackslash, kTrailBackslash));
 }
 
-TEST(CopyTruncated, AlwaysTerminates) {
-  char buffer[4];
-  EXPECT_EQ(CopyTruncated(buffer, sizeof(buffer), "abcdef"), 3u);
-  EXPECT_STREQ(buffer, "abc");
-  EXPECT_EQ(CopyTruncated(buffer, sizeof(buffer), "ab"), 2u);
-  EXPECT_STREQ(buffer, "ab");
-  EXPECT_EQ(CopyTruncated(buffer, 1, "ab"), 0u);
-  EXPECT_STREQ(buffer, "");
-}
-
 }  // namespace
 }  // namespace tavok

@@ -47,11 +47,8 @@ struct Rendered {
   std::vector<uint8_t> Bytes(HLOCAL block) const {
     const SIZE_T size = LocalSize(block);
     std::vector<uint8_t> bytes(size);
-    const void* data = LocalLock(block);
-    if (data != nullptr) {
-      std::memcpy(bytes.data(), data, size);
-      LocalUnlock(block);
-    }
+    const local_lock data(block);
+    if (data) std::memcpy(bytes.data(), data.get(), size);
     return bytes;
   }
   std::vector<uint8_t> Header() const { return Bytes(info); }
@@ -61,6 +58,13 @@ struct Rendered {
 void Render(const char* name, Rendered* out, ProgressCallback progress = nullptr,
             int32_t user = 0) {
   out->result = RenderPlaceholderPicture(name, &out->info, &out->bits, progress, user);
+}
+
+unique_hicon ShellIcon(const char* extension) {
+  SHFILEINFOA file_info = {};
+  SHGetFileInfoA(extension, FILE_ATTRIBUTE_NORMAL, &file_info, sizeof(file_info),
+                 SHGFI_ICON | SHGFI_USEFILEATTRIBUTES);
+  return unique_hicon(file_info.hIcon);
 }
 
 // What the shell draws for extension in a width × height 24-bit DIB section,
@@ -76,37 +80,24 @@ std::vector<uint8_t> ReferencePicture(const char* extension, int32_t width, int3
   const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
   std::vector<uint8_t> pixels(stride * static_cast<size_t>(height), 0);
 
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (dc == nullptr) return {};
+  unique_hdc dc(CreateCompatibleDC(nullptr));
+  if (!dc) return {};
   void* section_pixels = nullptr;
-  HBITMAP section = CreateDIBSection(dc, &header, DIB_RGB_COLORS, &section_pixels, nullptr, 0);
-  if (section == nullptr) {
-    DeleteDC(dc);
-    return {};
-  }
-  HGDIOBJ previous = SelectObject(dc, section);
-  SHFILEINFOA file_info = {};
-  SHGetFileInfoA(extension, FILE_ATTRIBUTE_NORMAL, &file_info, sizeof(file_info),
-                 SHGFI_ICON | SHGFI_USEFILEATTRIBUTES);
-  if (file_info.hIcon != nullptr) {
-    DrawIconEx(dc, 0, 0, file_info.hIcon, width, height, 0, nullptr, DI_NORMAL);
-    DestroyIcon(file_info.hIcon);
+  unique_hbitmap section(
+      CreateDIBSection(dc.get(), &header, DIB_RGB_COLORS, &section_pixels, nullptr, 0));
+  if (!section) return {};
+  select_object selected(dc.get(), section.get());
+  unique_hicon icon = ShellIcon(extension);
+  if (icon) {
+    DrawIconEx(dc.get(), 0, 0, icon.get(), width, height, 0, nullptr, DI_NORMAL);
     GdiFlush();
     std::memcpy(pixels.data(), section_pixels, pixels.size());
   }
-  SelectObject(dc, previous);
-  DeleteObject(section);
-  DeleteDC(dc);
   return pixels;
 }
 
 bool HasIcon(const char* extension) {
-  SHFILEINFOA file_info = {};
-  SHGetFileInfoA(extension, FILE_ATTRIBUTE_NORMAL, &file_info, sizeof(file_info),
-                 SHGFI_ICON | SHGFI_USEFILEATTRIBUTES);
-  if (file_info.hIcon == nullptr) return false;
-  DestroyIcon(file_info.hIcon);
-  return true;
+  return static_cast<bool>(ShellIcon(extension));
 }
 
 size_t NonZeroBytes(const std::vector<uint8_t>& bytes) {
@@ -178,8 +169,6 @@ TEST_F(PlaceholderTest, Header50x48ByteForByteWithZeroPadding) {
   EXPECT_GT(NonZeroBytes(pixels), 0u);
 }
 
-// The mend: sides outside 1..4096 are replaced by 48, so that the header never
-// describes more pixels than the block holds.
 TEST_F(PlaceholderTest, SidesOutside1To4096Become48) {
   struct Case {
     int32_t width, height, want_width, want_height;
@@ -208,8 +197,7 @@ TEST_F(PlaceholderTest, SidesOutside1To4096Become48) {
 }
 
 TEST_F(PlaceholderTest, WidthThatWouldWrapTheWordCountIsRefused) {
-  // 100000 pixels of 24 bits are 75000 words, more than 16 bits hold: without
-  // the mend the block would be 37856 bytes per row for a 300000-byte row.
+  // 100000 pixels of 24 bits are 75000 words, more than 16 bits hold.
   SetPlaceholderSize(100000, 2);
   Rendered r;
   Render("a.txt", &r);

@@ -28,6 +28,8 @@ using tavok::FindExport;
 using tavok::GetPictureFn;
 using tavok::IsSupportedFn;
 using tavok::unique_file;
+using tavok::unique_hlocal;
+using tavok::unique_hmodule;
 
 double Now() {
   static LARGE_INTEGER frequency = [] {
@@ -58,10 +60,10 @@ int RunsFor(size_t bytes) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const unique_file file(
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 // A 24-bit BMP file of about `bytes` bytes, with a gradient.
@@ -113,18 +115,13 @@ struct Options {
 };
 
 // A plug-in folder: a copy of tavok.spi whose tavok.ini lists one decoder.
-HMODULE LoadTavokWith(const Options& options, const std::string& folder_name,
-                      const std::string& decoder) {
+unique_hmodule LoadTavokWith(const Options& options, const std::string& folder_name,
+                             const std::string& decoder) {
   const std::string folder = options.work + "\\" + folder_name;
   CreateDirectoryA(folder.c_str(), nullptr);
   CopyFileA(options.tavok.c_str(), (folder + "\\tavok.spi").c_str(), FALSE);
   WriteFileBytes(folder + "\\tavok.ini", "[SPI]\r\nCount=1\r\nPath0=" + decoder + "\r\n");
-  return LoadLibraryA((folder + "\\tavok.spi").c_str());
-}
-
-void FreeOutputs(HLOCAL info, HLOCAL bits) {
-  LocalFree(info);
-  LocalFree(bits);
+  return unique_hmodule(LoadLibraryA((folder + "\\tavok.spi").c_str()));
 }
 
 void DelegationOverhead(const Options& options) {
@@ -139,28 +136,24 @@ void DelegationOverhead(const Options& options) {
     const std::string cached = Wrap(bmp);
     WriteFileBytes(cache, cached);
 
-    HMODULE decoder = LoadLibraryA(options.decoder.c_str());
-    auto decode = FindExport<GetPictureFn>(decoder, "GetPicture");
+    const unique_hmodule decoder(LoadLibraryA(options.decoder.c_str()));
+    auto decode = FindExport<GetPictureFn>(decoder.get(), "GetPicture");
     const double direct = Median(RunsFor(bytes), [&] {
-      HLOCAL info = nullptr, bits = nullptr;
-      decode(bmp.data(), static_cast<int32_t>(bmp.size()), 1, &info, &bits, nullptr, 0);
-      FreeOutputs(info, bits);
+      unique_hlocal info, bits;
+      decode(bmp.data(), static_cast<int32_t>(bmp.size()), 1, info.put(), bits.put(), nullptr, 0);
     });
-    FreeLibrary(decoder);
 
-    HMODULE tavok = LoadTavokWith(options, "overhead", options.decoder);
-    auto through = FindExport<GetPictureFn>(tavok, "GetPicture");
+    const unique_hmodule tavok = LoadTavokWith(options, "overhead", options.decoder);
+    auto through = FindExport<GetPictureFn>(tavok.get(), "GetPicture");
     const double delegated = Median(RunsFor(bytes), [&] {
-      HLOCAL info = nullptr, bits = nullptr;
-      through(cache.c_str(), 0, 0, &info, &bits, nullptr, 0);
-      FreeOutputs(info, bits);
+      unique_hlocal info, bits;
+      through(cache.c_str(), 0, 0, info.put(), bits.put(), nullptr, 0);
     });
     const double in_memory = Median(RunsFor(bytes), [&] {
-      HLOCAL info = nullptr, bits = nullptr;
-      through(cached.data(), static_cast<int32_t>(cached.size()), 1, &info, &bits, nullptr, 0);
-      FreeOutputs(info, bits);
+      unique_hlocal info, bits;
+      through(cached.data(), static_cast<int32_t>(cached.size()), 1, info.put(), bits.put(),
+              nullptr, 0);
     });
-    FreeLibrary(tavok);
     std::printf("| %s | %.3f ms | %.3f ms | %.3fx | %.3f ms | %.3f ms | %.3fx | %.3f ms |\n",
                 SizeLabel(bytes).c_str(), direct * 1e3, delegated * 1e3, delegated / direct,
                 (delegated - direct) * 1e3, in_memory * 1e3, in_memory / direct,
@@ -170,7 +163,8 @@ void DelegationOverhead(const Options& options) {
 
 // Every request loads the chosen decoder and releases it again.
 void DecoderLoading(const Options& options) {
-  const double load = Median(21, [&] { FreeLibrary(LoadLibraryA(options.decoder.c_str())); });
+  const double load =
+      Median(21, [&] { unique_hmodule decoder(LoadLibraryA(options.decoder.c_str())); });
   std::printf("\nLoading and releasing the decoder module once, as each request does: %.3f ms\n",
               load * 1e3);
 }
@@ -182,14 +176,12 @@ void InputLoading(const Options& options) {
     const std::string path = options.work + "\\loading.qcx";
     WriteFileBytes(path, Wrap(std::string(bytes, 'x')));
     const double plain = Median(RunsFor(bytes), [&] {
-      HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                0, nullptr);
-      const DWORD size = GetFileSize(file, nullptr);
-      HLOCAL block = LocalAlloc(LMEM_FIXED, size + 2000);
+      const unique_file file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+      const DWORD size = GetFileSize(file.get(), nullptr);
+      const unique_hlocal block(LocalAlloc(LMEM_FIXED, size + 2000));
       DWORD read = 0;
-      ReadFile(file, block, size, &read, nullptr);
-      CloseHandle(file);
-      LocalFree(block);
+      ReadFile(file.get(), block.get(), size, &read, nullptr);
     });
     const double loaded = Median(RunsFor(bytes), [&] {
       tavok::PictureInput input;
@@ -204,15 +196,15 @@ void InputLoading(const Options& options) {
 
 void Probing(const Options& options) {
   std::printf("\n## IsSupported on a 2 KB head\n\n");
-  HMODULE tavok = LoadLibraryA(options.tavok.c_str());
-  auto is_supported = FindExport<IsSupportedFn>(tavok, "IsSupported");
+  const unique_hmodule tavok(LoadLibraryA(options.tavok.c_str()));
+  auto is_supported = FindExport<IsSupportedFn>(tavok.get(), "IsSupported");
   const std::string path = options.work + "\\probe.qcx";
   const std::string bytes = Wrap(std::string(4096, 'p'));
   WriteFileBytes(path, bytes);
   std::string head = bytes.substr(0, 2048);
-  HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  const uint32_t handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(file));
+  const unique_file file(
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  const uint32_t handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(file.get()));
   constexpr int kCalls = 20000;
   auto per_second = [&](const std::function<void()>& call) {
     const double start = Now();
@@ -223,17 +215,15 @@ void Probing(const Options& options) {
     is_supported(path.c_str(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(head.data())));
   });
   const double through_handle = per_second([&] {
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
     is_supported(path.c_str(), handle);
   });
   char buffer[2000];
   const double plain_read = per_second([&] {
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
     DWORD read = 0;
-    ReadFile(file, buffer, sizeof(buffer), &read, nullptr);
+    ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr);
   });
-  CloseHandle(file);
-  FreeLibrary(tavok);
   std::printf("| input | calls per second | time per call against a 2000-byte ReadFile |\n");
   std::printf("|---|---|---|\n");
   std::printf("| head in memory | %.0f | |\n", memory);
@@ -246,9 +236,8 @@ void Placeholder() {
   for (int side : {48, 256}) {
     tavok::SetPlaceholderSize(side, side);
     const double time = Median(201, [] {
-      HLOCAL info = nullptr, bits = nullptr;
-      tavok::RenderPlaceholderPicture("picture.zip", &info, &bits, nullptr, 0);
-      FreeOutputs(info, bits);
+      unique_hlocal info, bits;
+      tavok::RenderPlaceholderPicture("picture.zip", info.put(), bits.put(), nullptr, 0);
     });
     std::printf("| %d x %d | %.3f ms |\n", side, side, time * 1e3);
   }
@@ -278,27 +267,24 @@ void MemoryAndGrowth(const Options& options) {
   std::printf(
       "| payload | GetPicture through tavok | MB/s | private bytes added | file + 2000 |\n");
   std::printf("|---|---|---|---|---|\n");
-  HMODULE tavok = LoadTavokWith(options, "growth", options.fixture);
-  auto through = FindExport<GetPictureFn>(tavok, "GetPicture");
+  const unique_hmodule tavok = LoadTavokWith(options, "growth", options.fixture);
+  auto through = FindExport<GetPictureFn>(tavok.get(), "GetPicture");
   for (size_t bytes = 1u << 10; bytes <= (options.max_mb << 20); bytes *= 4) {
     const std::string cache = options.work + "\\growth.qcx";
     const std::string file = Wrap(std::string(bytes, 'g'), "picture.png");
     WriteFileBytes(cache, file);
     const double time = Median(RunsFor(bytes), [&] {
-      HLOCAL info = nullptr, bits = nullptr;
-      through(cache.c_str(), 0, 0, &info, &bits, nullptr, 0);
-      FreeOutputs(info, bits);
+      unique_hlocal info, bits;
+      through(cache.c_str(), 0, 0, info.put(), bits.put(), nullptr, 0);
     });
     const size_t before = PrivateBytes();
-    HLOCAL info = nullptr, bits = nullptr;
-    through(cache.c_str(), 0, 0, &info, &bits, &RecordPrivateBytes, 0);
-    FreeOutputs(info, bits);
+    unique_hlocal info, bits;
+    through(cache.c_str(), 0, 0, info.put(), bits.put(), &RecordPrivateBytes, 0);
     const long long added =
         static_cast<long long>(g_private_in_decoder) - static_cast<long long>(before);
     std::printf("| %s | %.3f ms | %.0f | %lld | %zu |\n", SizeLabel(bytes).c_str(), time * 1e3,
                 bytes / time / 1e6, added, file.size() + 2000);
   }
-  FreeLibrary(tavok);
 }
 
 // A large download that no decoder takes: the host gets the placeholder. The
@@ -319,19 +305,16 @@ void LargeFilePlaceholder(const Options& options) {
       WriteFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &written, nullptr);
     }
   }
-  HMODULE tavok = LoadTavokWith(options, "large", "none.spi");
-  auto through = FindExport<GetPictureFn>(tavok, "GetPicture");
+  const unique_hmodule tavok = LoadTavokWith(options, "large", "none.spi");
+  auto through = FindExport<GetPictureFn>(tavok.get(), "GetPicture");
   int32_t result = -1;
   const double time = Median(5, [&] {
-    HLOCAL info = nullptr, bits = nullptr;
-    result = through(path.c_str(), 0, 0, &info, &bits, nullptr, 0);
-    FreeOutputs(info, bits);
+    unique_hlocal info, bits;
+    result = through(path.c_str(), 0, 0, info.put(), bits.put(), nullptr, 0);
   });
   const size_t before = PrivateBytes();
-  HLOCAL info = nullptr, bits = nullptr;
-  through(path.c_str(), 0, 0, &info, &bits, &RecordPrivateBytes, 0);
-  FreeOutputs(info, bits);
-  FreeLibrary(tavok);
+  unique_hlocal info, bits;
+  through(path.c_str(), 0, 0, info.put(), bits.put(), &RecordPrivateBytes, 0);
   DeleteFileA(path.c_str());
   const long long added =
       static_cast<long long>(g_private_in_decoder) - static_cast<long long>(before);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/handles.h"
 #include "host/susie.h"
 
 namespace {
@@ -29,21 +30,20 @@ int main(int argc, char** argv) {
     std::fputs("usage: spi-configure PLUGIN.spi [FUNCTION]\n", stderr);
     return kExitUsage;
   }
-  HMODULE plugin = LoadLibraryA(argv[1]);
-  if (plugin == nullptr) {
+  const tavok::unique_hmodule plugin(LoadLibraryA(argv[1]));
+  if (!plugin) {
     std::fprintf(stderr, "spi-configure: cannot load %s\n", argv[1]);
     return kExitCannotLoad;
   }
-  const auto configure = tavok::FindExport<tavok::ConfigurationDlgFn>(plugin, "ConfigurationDlg");
+  const auto configure =
+      tavok::FindExport<tavok::ConfigurationDlgFn>(plugin.get(), "ConfigurationDlg");
   if (configure == nullptr) {
     std::fprintf(stderr, "spi-configure: %s has no ConfigurationDlg\n", argv[1]);
-    FreeLibrary(plugin);
     return kExitMissingExport;
   }
   const int32_t function = argc == 3 ? std::atoi(argv[2]) : 1;
   const int32_t result = configure(nullptr, function);
   std::printf("ConfigurationDlg(%d) returned %d\n", static_cast<int>(function),
               static_cast<int>(result));
-  FreeLibrary(plugin);
   return kExitOk;
 }
