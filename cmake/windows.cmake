@@ -8,6 +8,29 @@ set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${TAVOK_BIN_DIR})
 # Windows system DLLs, so that they load in any viewer and under Wine.
 set(TAVOK_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
+# The same sources build the 32-bit plug-ins (.spi) and the 64-bit ones (.sph).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TAVOK_PLUGIN_SUFFIX .sph)
+else()
+  set(TAVOK_PLUGIN_SUFFIX .spi)
+endif()
+
+# Module definition files are kept by hand in their 32-bit form, where each
+# export is renamed from its __stdcall decorated name. The 64-bit build has no
+# decoration to rename, and its module's internal name takes its suffix.
+function(tavok_def_file def suffix out_var)
+  get_filename_component(name ${def} NAME)
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${name})
+  file(READ ${def} text)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    string(REGEX REPLACE "@[0-9]+" "" text "${text}")
+  endif()
+  string(REGEX REPLACE "(LIBRARY [A-Za-z_-]+)\\.spi" "\\1${suffix}" text "${text}")
+  file(GENERATE OUTPUT ${out} CONTENT "${text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
+  set(${out_var} ${out} PARENT_SCOPE)
+endfunction()
+
 add_library(tavok_lib STATIC
   src/decoders/decoder_plugin.cpp
   src/decoders/decoder_table.cpp
@@ -40,8 +63,9 @@ add_custom_command(OUTPUT ${TAVOK_DIALOG_OBJ}
   VERBATIM)
 set_source_files_properties(${TAVOK_DIALOG_OBJ} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
 
-add_library(tavok SHARED src/host/tavok.def ${TAVOK_DIALOG_OBJ})
-set_target_properties(tavok PROPERTIES PREFIX "" SUFFIX ".spi" OUTPUT_NAME tavok
+tavok_def_file(${PROJECT_SOURCE_DIR}/src/host/tavok.def ${TAVOK_PLUGIN_SUFFIX} TAVOK_DEF)
+add_library(tavok SHARED ${TAVOK_DEF} ${TAVOK_DIALOG_OBJ})
+set_target_properties(tavok PROPERTIES PREFIX "" SUFFIX ${TAVOK_PLUGIN_SUFFIX} OUTPUT_NAME tavok
                       LINKER_LANGUAGE CXX)
 target_link_libraries(tavok PRIVATE tavok_no_throw -Wl,--whole-archive tavok_lib tavok_pure
                       -Wl,--no-whole-archive ${TAVOK_STATIC_LINK})

@@ -15,7 +15,7 @@ if [[ $name != "$(basename "$dll")" ]]; then
 fi
 
 exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^[[:space:]]*\[/{print $NF;next} t{t=0}' <<<"$dump" | sort)
-expected=$(printf '%s\n' ${TAVOK_EXPECTED_EXPORTS:-GetPluginInfo IsSupported GetPreview GetPictureInfo GetPicture ConfigurationDlg} | sort)
+expected=$(printf '%s\n' ${TAVOK_EXPECTED_EXPORTS:-GetPluginInfo IsSupported GetPreview GetPictureInfo GetPicture ConfigurationDlg GetPluginInfoW IsSupportedW GetPreviewW GetPictureInfoW GetPictureW} | sort)
 if [[ $exports != "$expected" ]]; then
   echo "exports:"; echo "$exports"; echo "expected:"; echo "$expected"
   fail=1

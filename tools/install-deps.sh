@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing tavok needs on a Debian machine:
-# the MinGW-w64 cross compiler, Wine (32-bit), Xvfb, CMake, GoogleTest sources,
-# the ja_JP.UTF-8 locale and Japanese fonts, and clang with its sanitizer and
-# libFuzzer runtimes for the fuzz target. Does nothing when all is present.
+# the MinGW-w64 cross compilers and Wine for 32-bit and 64-bit Windows, Xvfb,
+# CMake, GoogleTest sources, the ja_JP.UTF-8 locale and Japanese fonts, and
+# clang with its sanitizer and libFuzzer runtimes for the fuzz target. Does
+# nothing when all is present.
 set -euo pipefail
 
 need=()
@@ -32,6 +33,7 @@ have_cmd() { command -v "$1" >/dev/null 2>&1; }
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
+have_cmd x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 have_cmd cmake || need+=(cmake)
 have_cmd xvfb-run || need+=(xvfb xauth)
 have_pkg googletest || need+=(googletest)
@@ -39,6 +41,7 @@ have_pkg locales || need+=(locales)
 have_pkg fonts-ipafont-gothic || need+=(fonts-ipafont-gothic)
 have_cmd python3 || need+=(python3)
 have_pkg wine32:i386 || need+=(wine wine32:i386)
+have_pkg wine64 || need+=(wine64)
 have_cmd clang++ || need+=(clang)
 have_pkg libclang-rt-dev || need+=(libclang-rt-dev)
 # tools/screenshot-dialog.sh also captures an X window.
@@ -62,11 +65,13 @@ if ((${#need[@]})); then
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
-# The cross compiler must use the posix thread model, which GoogleTest needs.
-if ! i686-w64-mingw32-g++-posix --version >/dev/null 2>&1; then
-  echo "install-deps: i686-w64-mingw32-g++-posix missing after install" >&2
-  exit 1
-fi
+# The cross compilers must use the posix thread model, which GoogleTest needs.
+for compiler in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix; do
+  if ! "$compiler" --version >/dev/null 2>&1; then
+    echo "install-deps: $compiler missing after install" >&2
+    exit 1
+  fi
+done
 
 # Wine runs 32-bit Linux binaries. Where the kernel has 32-bit emulation
 # switched off (ia32_emulation=off), they run through qemu's user-mode

@@ -11,10 +11,14 @@ tools/install-deps.sh
 source tools/common/xvfb.sh
 run_in_xvfb 1280x1024x24 "$0" "$@"
 
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw
-tools/wine-prefix.sh build/mingw/wine
-ctest --preset mingw -j2
+# The 32-bit and the 64-bit build, each with its suites in a prefix of its own.
+for build in mingw:win32 mingw64:win64; do
+  preset=${build%:*}
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  tools/wine-prefix.sh "build/$preset/wine" "${build#*:}"
+  ctest --preset "$preset" -j2
+done
 
 cmake --preset native >/dev/null
 cmake --build --preset native

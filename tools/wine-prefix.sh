@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Prepares the Wine prefix at $1 for tests and tools, and leaves a persistent
-# wineserver running for it, so that each test program starts quickly.
+# wineserver running for it, so that each test program starts quickly. $2 is
+# the prefix's architecture: win32 (the default) for the 32-bit build, win64
+# for the 64-bit one.
 # Must run inside the X session the tests use: a wineserver started outside
 # Xvfb shows no windows.
 set -euo pipefail
 prefix=$(realpath -m "$1")
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$prefix WINEARCH=${2:-win32} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [[ ! -f $prefix/system.reg ]]; then
   mkdir -p "$prefix"

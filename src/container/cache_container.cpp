@@ -16,6 +16,7 @@ int32_t ReadHeaderLength(const uint8_t* data) {
 }
 
 bool HasCacheExtension(const char* name) {
+  if (name == nullptr) return true;
   const char* backslash = FindLastChar(name, '\\');
   const char* file_part = backslash != nullptr ? backslash + 1 : name;
   const char* dot = FindLastChar(file_part, '.');
@@ -23,10 +24,26 @@ bool HasCacheExtension(const char* name) {
   return EqualsIgnoreCase(dot + 1, "qcx");
 }
 
-}  // namespace
+// A UTF-16 name has no double-byte characters to step over.
+bool HasCacheExtension(const wchar_t* name) {
+  if (name == nullptr) return true;
+  const wchar_t* dot = nullptr;
+  for (const wchar_t* c = name; *c != L'\0'; ++c) {
+    if (*c == L'\\') dot = nullptr;
+    if (*c == L'.') dot = c;
+  }
+  if (dot == nullptr) return false;
+  const wchar_t* extension = dot + 1;
+  const char kExtension[] = "qcx";
+  for (size_t i = 0; i < 3; ++i) {
+    const wchar_t c = extension[i];
+    const wchar_t lower = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    if (lower != static_cast<wchar_t>(kExtension[i])) return false;
+  }
+  return extension[3] == L'\0';
+}
 
-int32_t ValidateContainer(const char* name, const uint8_t* data, int32_t length) {
-  if (name != nullptr && !HasCacheExtension(name)) return 0;
+int32_t ValidateHeader(const uint8_t* data, int32_t length) {
   if (length < 16) return 0;
 
   const int32_t header_length = ReadHeaderLength(data);
@@ -38,14 +55,32 @@ int32_t ValidateContainer(const char* name, const uint8_t* data, int32_t length)
   return end;
 }
 
-bool HeadShowsContainer(const char* name, const uint8_t* head, int32_t head_length,
-                        bool head_is_full) {
-  if (ValidateContainer(name, head, head_length) != 0) return true;
+bool HeadShows(const uint8_t* head, int32_t head_length, bool head_is_full) {
+  if (ValidateHeader(head, head_length) != 0) return true;
   if (!head_is_full || head_length < 4) return false;
-  if (name != nullptr && !HasCacheExtension(name)) return false;
   const int32_t header_length = ReadHeaderLength(head);
   // N + 4 > head_length, with N + 4 itself representable.
   return header_length > head_length - 4 && header_length <= INT32_MAX - 4;
+}
+
+}  // namespace
+
+int32_t ValidateContainer(const char* name, const uint8_t* data, int32_t length) {
+  return HasCacheExtension(name) ? ValidateHeader(data, length) : 0;
+}
+
+int32_t ValidateContainerW(const wchar_t* name, const uint8_t* data, int32_t length) {
+  return HasCacheExtension(name) ? ValidateHeader(data, length) : 0;
+}
+
+bool HeadShowsContainer(const char* name, const uint8_t* head, int32_t head_length,
+                        bool head_is_full) {
+  return HasCacheExtension(name) && HeadShows(head, head_length, head_is_full);
+}
+
+bool HeadShowsContainerW(const wchar_t* name, const uint8_t* head, int32_t head_length,
+                         bool head_is_full) {
+  return HasCacheExtension(name) && HeadShows(head, head_length, head_is_full);
 }
 
 SourceName ExtractSourceName(const uint8_t* data) {

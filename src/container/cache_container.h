@@ -22,6 +22,8 @@ struct SourceName {
 // Returns the payload offset (N + 4, at least 16) when data holds a container
 // and name, when given, has the extension "qcx" (any case); 0 otherwise.
 int32_t ValidateContainer(const char* name, const uint8_t* data, int32_t length);
+// The same for a UTF-16 name.
+int32_t ValidateContainerW(const wchar_t* name, const uint8_t* data, int32_t length);
 
 // IsSupported's verdict on a file's first head_length bytes: a container that
 // ValidateContainer accepts inside them, or, when head_is_full says the head
@@ -30,6 +32,8 @@ int32_t ValidateContainer(const char* name, const uint8_t* data, int32_t length)
 // whose N + 4 exceeds head_length without overflowing).
 bool HeadShowsContainer(const char* name, const uint8_t* head, int32_t head_length,
                         bool head_is_full);
+bool HeadShowsContainerW(const wchar_t* name, const uint8_t* head, int32_t head_length,
+                         bool head_is_full);
 
 // Reads the URL and the downloaded file's name from a container that
 // ValidateContainer accepted; the whole header is searched.

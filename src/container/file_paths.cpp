@@ -3,19 +3,30 @@
 namespace tavok {
 namespace {
 
-bool IsSeparator(char c) {
+template <typename Char>
+bool IsSeparator(Char c) {
   return c == '\\' || c == '/';
 }
 
-bool IsDriveLetter(char c) {
+template <typename Char>
+bool IsDriveLetter(Char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+template <typename Char>
+bool IsFull(const Char* path) {
+  if (IsSeparator(path[0])) return IsSeparator(path[1]);
+  return IsDriveLetter(path[0]) && path[1] == ':' && IsSeparator(path[2]);
 }
 
 }  // namespace
 
 bool IsFullPath(const char* path) {
-  if (IsSeparator(path[0])) return IsSeparator(path[1]);
-  return IsDriveLetter(path[0]) && path[1] == ':' && IsSeparator(path[2]);
+  return IsFull(path);
+}
+
+bool IsFullPath(const wchar_t* path) {
+  return IsFull(path);
 }
 
 }  // namespace tavok

@@ -7,5 +7,6 @@ namespace tavok {
 // A drive letter, a colon and a separator ("C:\", "C:/"), or a UNC prefix
 // ("\\server", "//server").
 bool IsFullPath(const char* path);
+bool IsFullPath(const wchar_t* path);
 
 }  // namespace tavok

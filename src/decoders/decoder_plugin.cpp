@@ -1,5 +1,6 @@
 #include "decoders/decoder_plugin.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "container/file_paths.h"
@@ -8,7 +9,7 @@
 namespace tavok {
 namespace {
 
-int __stdcall NeverAbort(int, int, int32_t) {
+int __stdcall NeverAbort(int, int, LONG_PTR) {
   return 0;
 }
 
@@ -43,6 +44,33 @@ class QuietLoaderErrors {
   bool thread_mode_set_ = false;
   DWORD previous_ = 0;
 };
+
+#if defined(_WIN64)
+// Some 64-bit decoders in circulation were built without the padding after
+// the colour depth: their handle sits at offset 22, and the record's last two
+// bytes stay as they were. A handle is a user-mode address, whose top 16 bits
+// are 0, so a handle at 24 always overwrites them.
+constexpr uint8_t kRecordFill = 0xA5;
+constexpr size_t kUnpaddedTextOffset = 22;
+
+bool Untouched(const uint8_t* bytes, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    if (bytes[i] != kRecordFill) return false;
+  }
+  return true;
+}
+
+HLOCAL TextHandleIn(const uint8_t (&record)[sizeof(PictureInfo)]) {
+  const bool unpadded = Untouched(record + 30, 2) && !Untouched(record + kUnpaddedTextOffset, 8);
+  uint64_t value = 0;
+  std::memcpy(&value, record + (unpadded ? kUnpaddedTextOffset : offsetof(PictureInfo, text)),
+              sizeof(value));
+  // Nothing written, or bits no user-mode address has: no handle at all
+  // rather than one that would be locked or freed.
+  if ((value >> 48) != 0) return nullptr;
+  return reinterpret_cast<HLOCAL>(value);
+}
+#endif
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -99,7 +127,7 @@ int32_t DecoderPlugin::QueryInfo(int32_t number, char* buffer, int32_t length) {
 int32_t DecoderPlugin::QuerySupported(const char* name, const void* head) {
   auto is_supported = Lookup<IsSupportedFn>("IsSupported");
   if (is_supported == nullptr) return 0;
-  return is_supported(name, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(head)));
+  return is_supported(name, reinterpret_cast<ULONG_PTR>(head));
 }
 
 int32_t DecoderPlugin::HasConfigurationDialog() {
@@ -110,12 +138,27 @@ int32_t DecoderPlugin::QueryPictureInfo(const void* data, int32_t size, uint32_t
                                         PictureInfo* info) {
   auto get_picture_info = Lookup<GetPictureInfoFn>("GetPictureInfo");
   if (get_picture_info == nullptr) return kMissingEntryPoint;
+#if defined(_WIN64)
+  // The record is filled with a pattern that no handle can hold first, and
+  // read back by where the decoder wrote.
+  uint8_t record[sizeof(PictureInfo)];
+  std::memset(record, kRecordFill, sizeof(record));
+  const int32_t result = get_picture_info(static_cast<const char*>(data), size, flag,
+                                          reinterpret_cast<PictureInfo*>(record));
+  *info = PictureInfo{};
+  std::memcpy(info, record, offsetof(PictureInfo, colour_depth) + sizeof(info->colour_depth));
+  info->text = TextHandleIn(record);
+  return result;
+#else
+  // A decoder that writes no handle hands over no text.
+  info->text = nullptr;
   return get_picture_info(static_cast<const char*>(data), size, flag, info);
+#endif
 }
 
 int32_t DecoderPlugin::QueryPicture(const void* data, int32_t size, uint32_t flag,
                                     HLOCAL* bitmap_info, HLOCAL* bitmap_bits,
-                                    ProgressCallback progress, int32_t user) {
+                                    ProgressCallback progress, LONG_PTR user) {
   auto get_picture = Lookup<GetPictureFn>("GetPicture");
   if (get_picture == nullptr) return kMissingEntryPoint;
   return get_picture(static_cast<const char*>(data), size, flag, bitmap_info, bitmap_bits,

@@ -39,10 +39,13 @@ class DecoderPlugin {
   int32_t QueryInfo(int32_t number, char* buffer, int32_t length);
   int32_t QuerySupported(const char* name, const void* head);
   int32_t HasConfigurationDialog();
+  // A decoder that writes no handle leaves info->text null. On 64-bit, the
+  // record is read whether the decoder wrote it with the padding after the
+  // colour depth or without it.
   int32_t QueryPictureInfo(const void* data, int32_t size, uint32_t flag, PictureInfo* info);
   // A null progress callback is replaced by one that never aborts.
   int32_t QueryPicture(const void* data, int32_t size, uint32_t flag, HLOCAL* bitmap_info,
-                       HLOCAL* bitmap_bits, ProgressCallback progress, int32_t user);
+                       HLOCAL* bitmap_bits, ProgressCallback progress, LONG_PTR user);
 
   // Appends pattern and ";" when the text stays below 256 bytes.
   void AppendPattern(const char* pattern);

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "container/mbcs.h"
+#include "container/module_header.h"
+#include "host/handles.h"
 
 namespace tavok {
 namespace {
@@ -10,9 +12,7 @@ namespace {
 DecoderPlugin g_entries[kMaxDecoders];
 int32_t g_count = 0;
 
-constexpr char kOwnFileName[] = "tavok.spi";
-
-// The module this code is part of: tavok.spi in the product, the test
+// The module this code is part of: tavok.spi or tavok.sph in the product, the test
 // program in unit tests.
 HMODULE OwnModule() {
   HMODULE module = nullptr;
@@ -27,6 +27,25 @@ bool IsRegistered(const char* path) {
     if (lstrcmpiA(g_entries[i].path, path) == 0) return true;
   }
   return false;
+}
+
+#if defined(_WIN64)
+constexpr uint16_t kThisMachine = kMachineX64;
+#else
+constexpr uint16_t kThisMachine = kMachineX86;
+#endif
+
+// A tavok.ini that a folder's .spi and .sph share lists decoders of both
+// architectures: each build passes over the other's without loading them.
+bool IsBuiltForThisMachine(const char* path) {
+  const unique_file file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return true;  // the loader decides, and reports, as for any path
+  uint8_t head[kModuleHeadSize];
+  DWORD read = 0;
+  if (!ReadFile(file.get(), head, sizeof(head), &read, nullptr)) return true;
+  const uint16_t machine = ModuleMachine(head, read);
+  return machine == 0 || machine == kThisMachine;
 }
 
 bool NamesThisModule(const char* path) {
@@ -67,6 +86,7 @@ int RegisterDecoder(const char* path) {
   if (g_count >= kMaxDecoders) return 0;
   if (IsRegistered(path)) return 0;
   if (NamesThisModule(path)) return 0;
+  if (!IsBuiltForThisMachine(path)) return 0;
 
   DecoderPlugin& entry = g_entries[g_count];
   if (!entry.SetPath(path)) return 0;

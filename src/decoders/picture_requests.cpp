@@ -116,7 +116,7 @@ ResultCode DispatchPictureInfo(PictureInput& input, int32_t payload_offset, Pict
 }
 
 ResultCode DispatchPicture(PictureInput& input, int32_t payload_offset, HLOCAL* bitmap_info,
-                           HLOCAL* bitmap_bits, ProgressCallback progress, int32_t user) {
+                           HLOCAL* bitmap_bits, ProgressCallback progress, LONG_PTR user) {
   const Choice choice = ChooseDecoder(input, payload_offset);
   if (choice.index < 0) {
     return RenderPlaceholderPicture(choice.source.name, bitmap_info, bitmap_bits, progress, user);
@@ -141,30 +141,55 @@ using namespace tavok;
 
 namespace {
 
+// The ANSI and the UTF-16 entry points share everything from the loaded
+// input on.
 template <typename Dispatch>
-int32_t WithValidatedInput(const char* buffer, int32_t length, uint32_t flag, Dispatch dispatch) {
-  PictureInput input;
-  const ResultCode loaded = LoadPictureInput(buffer, length, flag, &input);
+int32_t WithValidatedInput(ResultCode loaded, PictureInput& input, Dispatch dispatch) {
   if (loaded != kSuccess) return loaded;
-  const int32_t offset = ValidateContainer(input.name, input.data, input.size);
+  const int32_t offset = ValidateInput(input);
   const ResultCode result = offset != 0 ? dispatch(input, offset) : kUnsupported;
   ReleasePictureInput(&input);
   return result;
 }
 
-}  // namespace
-
-extern "C" int32_t __stdcall GetPictureInfo(const char* buffer, int32_t length, uint32_t flag,
-                                            PictureInfo* info) {
-  return WithValidatedInput(buffer, length, flag, [info](PictureInput& input, int32_t offset) {
+auto Describe(PictureInfo* info) {
+  return [info](PictureInput& input, int32_t offset) {
     return DispatchPictureInfo(input, offset, info);
-  });
+  };
 }
 
-extern "C" int32_t __stdcall GetPicture(const char* buffer, int32_t length, uint32_t flag,
-                                        HLOCAL* bitmap_info, HLOCAL* bitmap_bits,
-                                        ProgressCallback progress, int32_t user) {
-  return WithValidatedInput(buffer, length, flag, [=](PictureInput& input, int32_t offset) {
+auto Deliver(HLOCAL* bitmap_info, HLOCAL* bitmap_bits, ProgressCallback progress, LONG_PTR user) {
+  return [=](PictureInput& input, int32_t offset) {
     return DispatchPicture(input, offset, bitmap_info, bitmap_bits, progress, user);
-  });
+  };
+}
+
+}  // namespace
+
+extern "C" int32_t __stdcall GetPictureInfo(const char* buffer, LONG_PTR length, uint32_t flag,
+                                            PictureInfo* info) {
+  PictureInput input;
+  return WithValidatedInput(LoadPictureInput(buffer, length, flag, &input), input, Describe(info));
+}
+
+extern "C" int32_t __stdcall GetPictureInfoW(const wchar_t* buffer, LONG_PTR length, uint32_t flag,
+                                             PictureInfo* info) {
+  PictureInput input;
+  return WithValidatedInput(LoadPictureInputW(buffer, length, flag, &input), input, Describe(info));
+}
+
+extern "C" int32_t __stdcall GetPicture(const char* buffer, LONG_PTR length, uint32_t flag,
+                                        HLOCAL* bitmap_info, HLOCAL* bitmap_bits,
+                                        ProgressCallback progress, LONG_PTR user) {
+  PictureInput input;
+  return WithValidatedInput(LoadPictureInput(buffer, length, flag, &input), input,
+                            Deliver(bitmap_info, bitmap_bits, progress, user));
+}
+
+extern "C" int32_t __stdcall GetPictureW(const wchar_t* buffer, LONG_PTR length, uint32_t flag,
+                                         HLOCAL* bitmap_info, HLOCAL* bitmap_bits,
+                                         ProgressCallback progress, LONG_PTR user) {
+  PictureInput input;
+  return WithValidatedInput(LoadPictureInputW(buffer, length, flag, &input), input,
+                            Deliver(bitmap_info, bitmap_bits, progress, user));
 }

@@ -35,6 +35,6 @@ ResultCode DispatchPictureInfo(PictureInput& input, int32_t payload_offset, Pict
 // Delivers the picture of the payload: the accepting decoder's own result
 // code is returned unchanged; without one, the placeholder is rendered.
 ResultCode DispatchPicture(PictureInput& input, int32_t payload_offset, HLOCAL* bitmap_info,
-                           HLOCAL* bitmap_bits, ProgressCallback progress, int32_t user);
+                           HLOCAL* bitmap_bits, ProgressCallback progress, LONG_PTR user);
 
 }  // namespace tavok

@@ -1,6 +1,9 @@
 #include "host/picture_input.h"
 
+#include <climits>
 #include <cstring>
+
+#include "container/cache_container.h"
 
 namespace tavok {
 namespace {
@@ -31,25 +34,37 @@ int32_t HeadBytes(int32_t length_word, int32_t size) {
   return wanted < size ? static_cast<int32_t>(wanted) : size;
 }
 
-}  // namespace
+// The ANSI and the UTF-16 entry points differ only in how the file is named.
+struct FileName {
+  const char* ansi;
+  const wchar_t* wide;
+};
 
-ResultCode LoadPictureInput(const char* buffer, int32_t length, uint32_t flag,
-                            PictureInput* input) {
-  if ((flag & kInputKindMask) != kFileInput) {
-    ReleasePictureInput(input);
-    input->data = reinterpret_cast<const uint8_t*>(buffer);
-    input->size = length;
-    input->loaded = length;
-    return kSuccess;
-  }
-
+HANDLE OpenShared(const FileName& name) {
   // The cache's owner may hold the file open for writing, or rename it, while
   // a viewer shows it: tavok must neither fail because of that nor stand in
   // the owner's way.
-  unique_file file(CreateFileA(buffer, GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
+  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  return name.wide != nullptr
+             ? CreateFileW(name.wide, GENERIC_READ, kShare, nullptr, OPEN_EXISTING, 0, nullptr)
+             : CreateFileA(name.ansi, GENERIC_READ, kShare, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+ResultCode LoadInput(const void* buffer, const FileName& name, LONG_PTR length_or_offset,
+                     uint32_t flag, PictureInput* input) {
+  if ((flag & kInputKindMask) != kFileInput) {
+    if (length_or_offset > INT32_MAX) return kUnsupported;
+    ReleasePictureInput(input);
+    input->data = static_cast<const uint8_t*>(buffer);
+    input->size = static_cast<int32_t>(length_or_offset);
+    input->loaded = input->size;
+    return kSuccess;
+  }
+
+  unique_file file(OpenShared(name));
   if (!file) return kReadError;
+  if (length_or_offset < 0 || length_or_offset > INT32_MAX) return kUnsupported;
+  const int32_t length = static_cast<int32_t>(length_or_offset);
 
   DWORD high = 0;
   const DWORD low = GetFileSize(file.get(), &high);
@@ -82,11 +97,29 @@ ResultCode LoadPictureInput(const char* buffer, int32_t length, uint32_t flag,
   input->data = head;
   input->size = size;
   input->loaded = head_bytes;
-  input->name = buffer;
+  input->name = name.ansi;
+  input->wide_name = name.wide;
   input->block = std::move(block);
   input->file = std::move(file);
   input->file_offset = length;
   return kSuccess;
+}
+
+}  // namespace
+
+ResultCode LoadPictureInput(const char* buffer, LONG_PTR length, uint32_t flag,
+                            PictureInput* input) {
+  return LoadInput(buffer, FileName{buffer, nullptr}, length, flag, input);
+}
+
+ResultCode LoadPictureInputW(const wchar_t* buffer, LONG_PTR length, uint32_t flag,
+                             PictureInput* input) {
+  return LoadInput(buffer, FileName{nullptr, buffer}, length, flag, input);
+}
+
+int32_t ValidateInput(const PictureInput& input) {
+  return input.wide_name != nullptr ? ValidateContainerW(input.wide_name, input.data, input.size)
+                                    : ValidateContainer(input.name, input.data, input.size);
 }
 
 ResultCode LoadWholePayload(PictureInput* input, int32_t payload_offset, const uint8_t** payload) {
@@ -115,7 +148,7 @@ ResultCode LoadWholePayload(PictureInput* input, int32_t payload_offset, const u
   return kSuccess;
 }
 
-ResultCode LoadWholeInput(const char* buffer, int32_t length, uint32_t flag, PictureInput* input,
+ResultCode LoadWholeInput(const char* buffer, LONG_PTR length, uint32_t flag, PictureInput* input,
                           const uint8_t** data) {
   const ResultCode result = LoadPictureInput(buffer, length, flag, input);
   return result != kSuccess ? result : LoadWholePayload(input, 0, data);
@@ -129,17 +162,18 @@ void ReleasePictureInput(PictureInput* input) {
   input->size = 0;
   input->loaded = 0;
   input->name = nullptr;
+  input->wide_name = nullptr;
   input->file_offset = 0;
 }
 
-const uint8_t* LoadProbeHead(uint32_t source, uint8_t (&buffer)[kHeadSize], bool* full) {
-  if ((source & 0xFFFF0000u) != 0) {
+const uint8_t* LoadProbeHead(ULONG_PTR source, uint8_t (&buffer)[kHeadSize], bool* full) {
+  if ((source & ~ULONG_PTR{0xFFFF}) != 0) {
     *full = true;
-    return reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(source));
+    return reinterpret_cast<const uint8_t*>(source);
   }
   std::memset(buffer, 0, sizeof(buffer));
   DWORD read = 0;
-  HANDLE file = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(source));
+  HANDLE file = reinterpret_cast<HANDLE>(source);
   if (!ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) return nullptr;
   *full = read == sizeof(buffer);
   return buffer;

@@ -23,6 +23,16 @@ int32_t CopyPluginInfo(int32_t number, char* buffer, int32_t length) {
   return CopyInfoText(PluginInfoString(number), buffer, length);
 }
 
+int32_t CopyPluginInfoW(int32_t number, wchar_t* buffer, int32_t length) {
+  const char* text = PluginInfoString(number);
+  if (text == nullptr || buffer == nullptr || length <= 0) return 0;
+  // The strings are ASCII: each byte is one UTF-16 unit.
+  int32_t n = static_cast<int32_t>(std::strlen(text)) + 1;
+  if (n >= length) n = length;
+  for (int32_t i = 0; i < n; ++i) buffer[i] = static_cast<unsigned char>(text[i]);
+  return n;
+}
+
 int32_t CopyInfoText(const char* text, char* buffer, int32_t length) {
   if (text == nullptr || buffer == nullptr || length <= 0) return 0;
   int32_t n = static_cast<int32_t>(std::strlen(text)) + 1;

@@ -19,4 +19,8 @@ int32_t CopyPluginInfo(int32_t number, char* buffer, int32_t length);
 // The same copy for any information text; nullptr text copies nothing.
 int32_t CopyInfoText(const char* text, char* buffer, int32_t length);
 
+// GetPluginInfoW: the same strings in UTF-16 under the same rule, length
+// and result counted in characters.
+int32_t CopyPluginInfoW(int32_t number, wchar_t* buffer, int32_t length);
+
 }  // namespace tavok

@@ -63,7 +63,7 @@ void BuildPlaceholderInfo(PictureInfo* info) {
 }
 
 ResultCode RenderPlaceholderPicture(const char* name, HLOCAL* bitmap_info, HLOCAL* bitmap_bits,
-                                    ProgressCallback progress, int32_t user) {
+                                    ProgressCallback progress, LONG_PTR user) {
   if (progress != nullptr && progress(0, 1, user) != 0) return kAborted;
 
   char extension[kPlaceholderExtensionCapacity];

@@ -35,6 +35,6 @@ void BuildPlaceholderInfo(PictureInfo* info);
 // bitmap_info null and bitmap_bits untouched when the first one fails). A
 // missing icon or drawing surface leaves the picture black.
 ResultCode RenderPlaceholderPicture(const char* name, HLOCAL* bitmap_info, HLOCAL* bitmap_bits,
-                                    ProgressCallback progress, int32_t user);
+                                    ProgressCallback progress, LONG_PTR user);
 
 }  // namespace tavok

@@ -41,11 +41,6 @@ constexpr int kPathColumnWidth = 175;
 constexpr int kDescriptionColumnWidth = 400;
 constexpr LPARAM kRefreshOnly = 1;
 
-// The 76-byte layout, without the trailing reserved and extension fields,
-// that every version of the file-open dialog accepts.
-static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
-              "file-open request without the extension fields");
-
 HWND List(HWND dialog) {
   return GetDlgItem(dialog, IDC_DECODER_LIST);
 }
@@ -102,6 +97,8 @@ void Refresh(HWND dialog) {
 INT_PTR Add(HWND dialog, HWND sender) {
   char path[MAX_PATH] = {};
   OPENFILENAMEA request = {};
+  // Without the trailing reserved and extension fields: every version of the
+  // file-open dialog accepts that layout.
   request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
   request.hwndOwner = dialog;
   request.lpstrFilter = kAddFilter;

@@ -70,8 +70,8 @@ std::vector<uint8_t> Head(const std::vector<uint8_t>& container) {
   return head;
 }
 
-uint32_t Address(const std::vector<uint8_t>& bytes) {
-  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(bytes.data()));
+ULONG_PTR Address(const std::vector<uint8_t>& bytes) {
+  return reinterpret_cast<ULONG_PTR>(bytes.data());
 }
 
 TEST_F(EntryPoints, IsSupportedOnAHeadInMemory) {
@@ -121,8 +121,7 @@ TEST_F(EntryPoints, IsSupportedAcceptsHeadersEndingBeyondTheHead) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(is_supported_(c.name, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(file))),
-              c.expected)
+    EXPECT_EQ(is_supported_(c.name, reinterpret_cast<ULONG_PTR>(file)), c.expected)
         << c.label << " (handle)";
     CloseHandle(file);
   }
@@ -137,7 +136,7 @@ TEST_F(EntryPoints, IsSupportedReadsFromTheHandlesPosition) {
   HANDLE file =
       CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  const uint32_t source = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(file));
+  const ULONG_PTR source = reinterpret_cast<ULONG_PTR>(file);
   ASSERT_EQ(source & 0xFFFF0000u, 0u) << "handles are small numbers";
 
   EXPECT_EQ(is_supported_(path.c_str(), source), 0) << "the prefix is not a container";
@@ -156,9 +155,7 @@ TEST_F(EntryPoints, IsSupportedAnswersZeroWhenTheHandleCannotBeRead) {
   HANDLE write_only =
       CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(write_only, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(
-      is_supported_(path.c_str(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(write_only))),
-      0);
+  EXPECT_EQ(is_supported_(path.c_str(), reinterpret_cast<ULONG_PTR>(write_only)), 0);
   CloseHandle(write_only);
   EXPECT_EQ(is_supported_("a.qcx", 0), 0);
 }

@@ -96,9 +96,9 @@ TEST_F(ModuleAttach, RefusedEntriesAreSkippedAndTheRestStillRead) {
   folder.AddTavok();
   folder.AddFixture("fx_version", "old.spi");
   folder.AddFixture("fx_png", "a.spi");
-  folder.WriteIni(
-      "[SPI]\r\nCount=5\r\nPath0=tavok.spi\r\nPath1=old.spi\r\nPath2=missing.spi\r\n"
-      "Path3=a.spi\r\nPath4=A.SPI\r\n");
+  folder.WriteIni("[SPI]\r\nCount=5\r\nPath0=" + std::string(kOwnFileName) +
+                  "\r\nPath1=old.spi\r\nPath2=missing.spi\r\n"
+                  "Path3=a.spi\r\nPath4=A.SPI\r\n");
   EXPECT_EQ(AttachEvents(folder, log_),
             Concat({LoadAndReleaseEvents("fx_version"), LoadAndReleaseEvents("fx_png")}));
 }

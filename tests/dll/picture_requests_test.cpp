@@ -59,8 +59,8 @@ class PictureRequests : public ::testing::Test {
     int first_bit_byte = -1;
   };
 
-  Delivered Picture(const char* buffer, int32_t length, uint32_t flag,
-                    ProgressFn progress = nullptr, int32_t user = 0) {
+  Delivered Picture(const char* buffer, LONG_PTR length, uint32_t flag,
+                    ProgressFn progress = nullptr, LONG_PTR user = 0) {
     HLOCAL info = nullptr;
     HLOCAL bits = nullptr;
     Delivered delivered;
@@ -79,7 +79,7 @@ class PictureRequests : public ::testing::Test {
     }
     return delivered;
   }
-  Delivered Picture(const std::string& path, ProgressFn progress = nullptr, int32_t user = 0) {
+  Delivered Picture(const std::string& path, ProgressFn progress = nullptr, LONG_PTR user = 0) {
     return Picture(path.c_str(), 0, 0, progress, user);
   }
 
@@ -220,7 +220,7 @@ TEST_F(PictureRequests, ADecoderWithoutTheEntryPointGivesEight) {
   EXPECT_FALSE(IsModuleLoaded("fx_no_picture_info.spi"));
 }
 
-int __stdcall HostProgress(int, int, int32_t) {
+int __stdcall HostProgress(int, int, LONG_PTR) {
   return 0;
 }
 
@@ -303,8 +303,8 @@ TEST_F(PictureRequests, TavokListedUnderAnotherSpellingDoesNotServeItself) {
   // A cache file wrapping another cache file: only tavok itself declares
   // *.qcx, and it must not be registered as its own decoder.
   folder_.AddFixture("fx_png", "fx_png.spi");
-  folder_.WriteIni("[SPI]\r\nCount=2\r\nPath0=" + folder_.path() +
-                   "\\sub/../tavok.spi\r\nPath1=fx_png.spi\r\n");
+  folder_.WriteIni("[SPI]\r\nCount=2\r\nPath0=" + folder_.path() + "\\sub/../" +
+                   std::string(kOwnFileName) + "\r\nPath1=fx_png.spi\r\n");
   folder_.AddTavok();
   plugin_ = std::make_unique<PluginModule>(folder_.TavokPath());
   get_picture_info_ = plugin_->Get<GetPictureInfoFn>("GetPictureInfo");

@@ -7,7 +7,7 @@
 namespace tavok::testing {
 
 std::string BuiltPluginPath() {
-  return ProgramFolder() + "\\tavok.spi";
+  return ProgramFolder() + "\\" + kOwnFileName;
 }
 
 PluginModule::PluginModule(const std::string& path) {

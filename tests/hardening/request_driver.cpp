@@ -45,8 +45,7 @@ int32_t RequestDriver::SupportedFromHead(const char* name, const std::vector<uin
   std::vector<uint8_t> head(bytes.begin(),
                             bytes.begin() + (bytes.size() < kHeadSize ? bytes.size() : kHeadSize));
   head.resize(kHeadSize, 0);
-  const int32_t result =
-      is_supported_(name, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(memory_.Place(head))));
+  const int32_t result = is_supported_(name, reinterpret_cast<ULONG_PTR>(memory_.Place(head)));
   if (result != 0 && result != 1) Fault("IsSupported head", "answered " + std::to_string(result));
   Record("IsSupported head", result);
   CheckNothingLoaded("IsSupported head");
@@ -57,8 +56,7 @@ int32_t RequestDriver::SupportedFromHandle(const std::string& path) {
   HANDLE file =
       CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + path);
-  const int32_t result =
-      is_supported_(path.c_str(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(file)));
+  const int32_t result = is_supported_(path.c_str(), reinterpret_cast<ULONG_PTR>(file));
   CloseHandle(file);
   if (result != 0 && result != 1) Fault("IsSupported handle", "answered " + std::to_string(result));
   Record("IsSupported handle", result);

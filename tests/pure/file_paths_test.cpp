@@ -1,6 +1,9 @@
 #include "container/file_paths.h"
+#include "container/module_header.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace tavok {
 namespace {
@@ -15,7 +18,46 @@ TEST(IsFullPath, DriveWithSeparatorOrUncPrefixOnly) {
       {".\\a.spi", false},      {"..\\a.spi", false}, {"\\a.spi", false},
       {"C:a.spi", false},       {"1:\\a.spi", false}, {"", false},
   };
-  for (const auto& c : cases) EXPECT_EQ(IsFullPath(c.path), c.full) << c.path;
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsFullPath(c.path), c.full) << c.path;
+    const std::wstring wide(c.path, c.path + std::char_traits<char>::length(c.path));
+    EXPECT_EQ(IsFullPath(wide.c_str()), c.full) << c.path;
+  }
+}
+
+// A DOS stub whose pointer at 0x3C leads to "PE\0\0" and the machine field.
+std::vector<uint8_t> ModuleHead(uint32_t pe, uint16_t machine, size_t size) {
+  std::vector<uint8_t> head(size, 0);
+  head[0] = 'M';
+  head[1] = 'Z';
+  for (int i = 0; i < 4; ++i) head[0x3C + i] = static_cast<uint8_t>(pe >> (8 * i));
+  if (pe < size && size - pe >= 6) {
+    head[pe] = 'P';
+    head[pe + 1] = 'E';
+    head[pe + 4] = static_cast<uint8_t>(machine);
+    head[pe + 5] = static_cast<uint8_t>(machine >> 8);
+  }
+  return head;
+}
+
+TEST(ModuleMachine, ReadsTheFileHeaderOrNothing) {
+  const struct {
+    const char* label;
+    std::vector<uint8_t> head;
+    uint16_t machine;
+  } cases[] = {
+      {"x86", ModuleHead(0x80, kMachineX86, 512), kMachineX86},
+      {"x64", ModuleHead(0x80, kMachineX64, 512), kMachineX64},
+      {"machine field is the last two bytes", ModuleHead(0x80, kMachineX64, 0x86), kMachineX64},
+      {"signature cut off", ModuleHead(0x80, kMachineX64, 0x85), 0},
+      {"pointer beyond the head", ModuleHead(0x1000, kMachineX86, 512), 0},
+      {"pointer that would wrap", ModuleHead(0xFFFFFFFE, kMachineX86, 512), 0},
+      {"head shorter than the stub", std::vector<uint8_t>{'M', 'Z'}, 0},
+      {"no MZ", std::vector<uint8_t>(512, 0), 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ModuleMachine(c.head.data(), c.head.size()), c.machine) << c.label;
+  }
 }
 
 }  // namespace

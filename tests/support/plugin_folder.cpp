@@ -26,7 +26,7 @@ PluginFolder::PluginFolder(const std::string& name)
     : path_(name.empty() ? scratch_.path() : scratch_.MakeFolder(name)) {}
 
 std::string PluginFolder::AddTavok() const {
-  CopyInto(ProgramFolder() + "\\tavok.spi", TavokPath());
+  CopyInto(ProgramFolder() + "\\" + kOwnFileName, TavokPath());
   return TavokPath();
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "host/susie.h"
 #include "test_files.h"
 
 namespace tavok::testing {
@@ -16,7 +17,7 @@ class PluginFolder {
 
   const std::string& path() const { return path_; }
   std::string Join(const std::string& name) const { return path_ + "\\" + name; }
-  std::string TavokPath() const { return Join("tavok.spi"); }
+  std::string TavokPath() const { return Join(kOwnFileName); }
   std::string IniPath() const { return Join("tavok.ini"); }
 
   // Copies the built tavok.spi in.

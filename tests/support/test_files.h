@@ -8,7 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "host/susie.h"
+
 namespace tavok::testing {
+
+// The example decoder's file name in this build: ifwic.spi or ifwic.sph.
+inline const std::string kIfwicName = std::string("ifwic") + kPluginSuffix;
 
 // The folder that holds the running program (and the built tavok.spi).
 std::string ProgramFolder();

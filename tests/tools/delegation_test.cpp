@@ -19,14 +19,14 @@ class Delegation : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_.AddTavok();
-    folder_.AddFixture("ifwic", "ifwic.spi");
-    folder_.WriteIni("[SPI]\r\nCount=1\r\nPath0=ifwic.spi\r\n");
+    folder_.AddCopy(ProgramFolder() + "\\" + kIfwicName, kIfwicName);
+    folder_.WriteIni("[SPI]\r\nCount=1\r\nPath0=" + kIfwicName + "\r\n");
     tavok_ = std::make_unique<PluginModule>(folder_.TavokPath());
     get_picture_info_ = tavok_->Get<GetPictureInfoFn>("GetPictureInfo");
     get_picture_ = tavok_->Get<GetPictureFn>("GetPicture");
   }
 
-  DibBlocks Through(const char* buffer, int32_t length, uint32_t flag, int32_t* result) {
+  DibBlocks Through(const char* buffer, LONG_PTR length, uint32_t flag, int32_t* result) {
     HLOCAL info = nullptr;
     HLOCAL bits = nullptr;
     *result = get_picture_(buffer, length, flag, &info, &bits, nullptr, 0);
@@ -71,7 +71,7 @@ TEST_F(Delegation, ACachedPngRendersAsTheDecoderRendersItDirectly) {
     EXPECT_EQ(from_memory.info, direct.info);
     EXPECT_EQ(from_memory.pixels, direct.pixels);
   }
-  EXPECT_EQ(GetModuleHandleA("ifwic.spi"), nullptr) << "released after each request";
+  EXPECT_EQ(GetModuleHandleA(kIfwicName.c_str()), nullptr) << "released after each request";
 }
 
 TEST_F(Delegation, TheDescriptionCarriesTheUrlAndTheDecodersText) {

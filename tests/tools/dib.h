@@ -42,7 +42,7 @@ std::vector<uint8_t> TakeBlock(HLOCAL block);
 
 // ifwic.spi from the test program's folder, with its picture entry points.
 struct Ifwic {
-  PluginModule module{ProgramFolder() + "\\ifwic.spi"};
+  PluginModule module{ProgramFolder() + "\\" + kIfwicName};
   GetPluginInfoFn get_plugin_info = module.Get<GetPluginInfoFn>("GetPluginInfo");
   IsSupportedFn is_supported = module.Get<IsSupportedFn>("IsSupported");
   GetPictureInfoFn get_picture_info = module.Get<GetPictureInfoFn>("GetPictureInfo");

@@ -45,11 +45,11 @@ int32_t __stdcall GetPluginInfo(int32_t number, char* buffer, int32_t length) {
   return CopyInfoText(number >= 0 && number < 4 ? info[number] : nullptr, buffer, length);
 }
 
-int32_t __stdcall IsSupported(const char*, uint32_t) {
+int32_t __stdcall IsSupported(const char*, ULONG_PTR) {
   return 1;
 }
 
-int32_t __stdcall GetPictureInfo(const char*, int32_t, uint32_t, PictureInfo* info) {
+int32_t __stdcall GetPictureInfo(const char*, LONG_PTR, uint32_t, PictureInfo* info) {
   const int32_t result = EnvInt("TAVOK_SCRIPTED_INFO", kSuccess);
   if (result != kSuccess) return result;
   *info = PictureInfo{};
@@ -60,8 +60,8 @@ int32_t __stdcall GetPictureInfo(const char*, int32_t, uint32_t, PictureInfo* in
   return kSuccess;
 }
 
-int32_t __stdcall GetPicture(const char*, int32_t, uint32_t, HLOCAL* info, HLOCAL* bits,
-                             ProgressCallback progress, int32_t user) {
+int32_t __stdcall GetPicture(const char*, LONG_PTR, uint32_t, HLOCAL* info, HLOCAL* bits,
+                             ProgressCallback progress, LONG_PTR user) {
   if (EnvInt("TAVOK_SCRIPTED_SLOW", 0)) {
     for (int step = 0; step <= 10; ++step) {
       if (progress(step, 10, user)) return kAborted;

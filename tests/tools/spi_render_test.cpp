@@ -20,7 +20,7 @@ std::string Quote(const std::string& text) {
   return "\"" + text + "\"";
 }
 
-std::string Plugin(const char* name) {
+std::string Plugin(const std::string& name) {
   return Quote(ProgramFolder() + "\\" + name);
 }
 
@@ -34,7 +34,7 @@ class SpiRender : public ::testing::Test {
 
 TEST_F(SpiRender, WritesWhatTheDecoderDeliversAsABmpFile) {
   const std::string png = folder_.Write("a.png", EncodePng(kWidth, kHeight, false, TestPattern));
-  const ToolRun run = Run(Plugin("ifwic.spi") + " " + Quote(png));
+  const ToolRun run = Run(Plugin(kIfwicName) + " " + Quote(png));
   ASSERT_EQ(run.exit_code, 0u) << run.out << run.err;
   EXPECT_NE(run.out.find("head in memory 1, file handle 1"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("width 50, height 7"), std::string::npos) << run.out;
@@ -60,7 +60,7 @@ TEST_F(SpiRender, WritesWhatTheDecoderDeliversAsABmpFile) {
 
   const std::string from_memory = folder_.Join("memory.bmp");
   const ToolRun memory_run =
-      Run("--memory --out " + Quote(from_memory) + " " + Plugin("ifwic.spi") + " " + Quote(png));
+      Run("--memory --out " + Quote(from_memory) + " " + Plugin(kIfwicName) + " " + Quote(png));
   ASSERT_EQ(memory_run.exit_code, 0u) << memory_run.out << memory_run.err;
   EXPECT_NE(memory_run.out.find("memory input"), std::string::npos) << memory_run.out;
   EXPECT_EQ(ReadBytes(from_memory), bmp);
@@ -98,7 +98,7 @@ TEST_F(SpiRender, ExitCodesTellEachFailureApart) {
        "lacks the entry point GetPicture"},
       {"missing file", nullptr, nullptr,
        Plugin("scripted.spi") + " " + Quote(folder_.Join("none.dat")), 67, "cannot open"},
-      {"declined", nullptr, nullptr, Plugin("ifwic.spi") + " " + file, 68, "does not support"},
+      {"declined", nullptr, nullptr, Plugin(kIfwicName) + " " + file, 68, "does not support"},
       {"unwritable output", nullptr, nullptr,
        "--out " + Quote(folder_.Join("none\\a.bmp")) + " " + scripted, 69, "cannot write"},
       {"short pixel block", "TAVOK_SCRIPTED_PIXELS", "4", scripted, 70, "unusable blocks"},

@@ -118,7 +118,7 @@ TEST_F(WicDecoder, IsSupportedGoesByTheFirstBytes) {
   for (const auto& c : cases) {
     std::vector<uint8_t> head(c.head.begin(), c.head.end());
     head.resize(2000, 0);
-    const uint32_t address = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(head.data()));
+    const ULONG_PTR address = reinterpret_cast<ULONG_PTR>(head.data());
     EXPECT_EQ(ifwic_.is_supported("any.name", address), c.expected) << c.what << " in memory";
 
     // A handle is read from wherever the host left it.
@@ -127,9 +127,7 @@ TEST_F(WicDecoder, IsSupportedGoesByTheFirstBytes) {
                                  OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file);
     SetFilePointer(file.get(), 4, nullptr, FILE_BEGIN);
-    EXPECT_EQ(ifwic_.is_supported(nullptr,
-                                  static_cast<uint32_t>(reinterpret_cast<uintptr_t>(file.get()))),
-              c.expected)
+    EXPECT_EQ(ifwic_.is_supported(nullptr, reinterpret_cast<ULONG_PTR>(file.get())), c.expected)
         << c.what << " by handle";
   }
 }
@@ -237,12 +235,12 @@ struct ProgressLog {
   std::vector<std::pair<int, int>> calls;
   int abort_at = -1;  // the call that answers "abort"
 
-  static int __stdcall Callback(int number, int denominator, int32_t user) {
+  static int __stdcall Callback(int number, int denominator, LONG_PTR user) {
     auto* log = reinterpret_cast<ProgressLog*>(static_cast<intptr_t>(user));
     log->calls.emplace_back(number, denominator);
     return static_cast<int>(log->calls.size()) - 1 == log->abort_at;
   }
-  int32_t user() { return static_cast<int32_t>(reinterpret_cast<intptr_t>(this)); }
+  LONG_PTR user() { return static_cast<int32_t>(reinterpret_cast<intptr_t>(this)); }
 };
 
 TEST_F(WicDecoder, ReportsProgressAndStopsWhenAskedTo) {

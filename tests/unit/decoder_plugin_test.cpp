@@ -136,6 +136,40 @@ TEST(DecoderPlugin, MissingExportsGiveFixedResults) {
   }
 }
 
+// A 64-bit decoder built without the record's padding puts its handle at
+// offset 22; the host's record gets it in its place either way, and fields,
+// text and nothing else as the decoder wrote them.
+TEST(DecoderPlugin, TheDescriptionIsReadWhateverTheDecodersRecordLayout) {
+  const struct Case {
+    const char* fixture;
+    const char* text;  // null: the decoder hands over no text
+  } cases[] = {
+      {"fx_png", "fixture text"},
+      {"fx_unpadded_info", "unpadded text"},
+      {"fx_png_second", nullptr},
+  };
+  const uint8_t payload[kHeadSize] = {0x89, 'P', 'N', 'G'};
+  for (const Case& c : cases) {
+    DecoderPlugin plugin;
+    ASSERT_EQ(plugin.SetPath(FixturePath(c.fixture).c_str()), 1) << c.fixture;
+    PictureInfo info;
+    std::memset(&info, 0xCD, sizeof(info));
+    ASSERT_EQ(plugin.QueryPictureInfo(payload, sizeof(payload), 1, &info), kSuccess);
+    EXPECT_EQ(info.width, 4) << c.fixture;
+    EXPECT_EQ(info.height, 3) << c.fixture;
+    EXPECT_EQ(info.x_density, 72) << c.fixture;
+    EXPECT_EQ(info.colour_depth, 24) << c.fixture;
+    if (c.text == nullptr) {
+      EXPECT_EQ(info.text, nullptr) << c.fixture;
+      continue;
+    }
+    ASSERT_NE(info.text, nullptr) << c.fixture;
+    EXPECT_STREQ(static_cast<const char*>(LocalLock(info.text)), c.text) << c.fixture;
+    LocalUnlock(info.text);
+    EXPECT_EQ(LocalFree(info.text), nullptr) << c.fixture;
+  }
+}
+
 TEST(DecoderPlugin, QueryInfoKeepsOnlyTextTheDecoderWrote) {
   struct Case {
     const char* fixture;
@@ -167,7 +201,7 @@ TEST(DecoderPlugin, QueryInfoKeepsOnlyTextTheDecoderWrote) {
   }
 }
 
-int __stdcall AnswerFive(int, int, int32_t) {
+int __stdcall AnswerFive(int, int, LONG_PTR) {
   return 5;
 }
 

@@ -1,5 +1,7 @@
 #include "decoders/decoder_table.h"
 
+#include "container/module_header.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "support/fixture_log.h"
+#include "support/test_files.h"
 
 // Exported from this program as GetPluginInfo (unit_tests.def).
 extern "C" int32_t __stdcall TestProgramPluginInfo(int32_t number, char* buffer, int32_t length) {
@@ -100,15 +103,29 @@ TEST_F(DecoderTableTest, TheEleventhRegistrationFailsAndLoadsNothing) {
 TEST_F(DecoderTableTest, RefusalsBeforeAnyLoad) {
   const std::string path = CopyOf("fx_png", "Dec.spi");
   ASSERT_EQ(RegisterDecoder(path.c_str()), 1);
-  std::string upper = path;
-  for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  const std::string own_name = CopyOf("fx_png", "TAVOK.SPI");
-  const std::string own_name_lower = scratch_.Join("sub\\tavok.Spi");
+  const auto upper_case = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return text;
+  };
+  const std::string upper = upper_case(path);
+  const std::string own_name = CopyOf("fx_png", upper_case(kOwnFileName));
+  std::string mixed_case = kOwnFileName;
+  mixed_case[6] = 'S';  // tavok.Spi, tavok.Sph
+  const std::string own_name_lower = scratch_.Join("sub\\" + mixed_case);
+  // The same decoder, marked as built for the other architecture.
+  const std::string foreign = CopyOf("fx_png", "foreign.spi");
+  std::vector<uint8_t> bytes = testing::ReadBytes(foreign);
+  uint32_t pe = 0;
+  std::memcpy(&pe, bytes.data() + 0x3C, sizeof(pe));
+  const uint16_t other = sizeof(void*) == 8 ? kMachineX86 : kMachineX64;
+  std::memcpy(bytes.data() + pe + 4, &other, sizeof(other));
+  testing::WriteBytes(foreign, bytes.data(), bytes.size());
   log_.Clear();
 
   EXPECT_EQ(RegisterDecoder(upper.c_str()), 0) << "duplicate in another letter case";
   EXPECT_EQ(RegisterDecoder(own_name.c_str()), 0) << "the module's own file name";
   EXPECT_EQ(RegisterDecoder(own_name_lower.c_str()), 0);
+  EXPECT_EQ(RegisterDecoder(foreign.c_str()), 0) << "built for the other architecture";
   EXPECT_EQ(DecoderCount(), 1);
   EXPECT_TRUE(log_.Lines().empty());
 }

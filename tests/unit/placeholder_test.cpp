@@ -56,7 +56,7 @@ struct Rendered {
 };
 
 void Render(const char* name, Rendered* out, ProgressCallback progress = nullptr,
-            int32_t user = 0) {
+            LONG_PTR user = 0) {
   out->result = RenderPlaceholderPicture(name, &out->info, &out->bits, progress, user);
 }
 
@@ -208,7 +208,7 @@ TEST_F(PlaceholderTest, WidthThatWouldWrapTheWordCountIsRefused) {
 
 struct ProgressCall {
   int number, denominator;
-  int32_t user;
+  LONG_PTR user;
   bool operator==(const ProgressCall& o) const {
     return number == o.number && denominator == o.denominator && user == o.user;
   }
@@ -216,7 +216,7 @@ struct ProgressCall {
 std::vector<ProgressCall> g_calls;
 int g_abort_at = -1;  // the number at which the callback answers non-zero
 
-int __stdcall RecordProgress(int number, int denominator, int32_t user) {
+int __stdcall RecordProgress(int number, int denominator, LONG_PTR user) {
   g_calls.push_back({number, denominator, user});
   return number == g_abort_at ? 1 : 0;
 }

@@ -114,9 +114,9 @@ TEST_F(SettingsFileTest, RefusedEntriesLeaveNoGap) {
   folder.AddTavok();
   const std::string a = folder.AddFixture("fx_png", "a.spi");
   const std::string c = folder.AddFixture("fx_jpeg", "c.spi");
-  folder.WriteIni(
-      "[SPI]\r\nCount=5\r\nPath0=tavok.spi\r\nPath1=a.spi\r\nPath2=missing.spi\r\n"
-      "Path3=A.SPI\r\nPath4=c.spi\r\n");
+  folder.WriteIni("[SPI]\r\nCount=5\r\nPath0=" + std::string(kOwnFileName) +
+                  "\r\nPath1=a.spi\r\nPath2=missing.spi\r\n"
+                  "Path3=A.SPI\r\nPath4=c.spi\r\n");
   Attached attached(folder);
   EXPECT_EQ(TablePaths(), (Lines{a, c}));
 }
@@ -161,8 +161,8 @@ TEST_F(SettingsFileTest, AJoinedPathThatWouldNotFitIsSkippedRatherThanCut) {
   const std::string deep = base.Join(padding);
   ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
   ASSERT_EQ(deep.size(), 249u);
-  ASSERT_TRUE(CopyFileA((testing::ProgramFolder() + "\\tavok.spi").c_str(),
-                        (deep + "\\tavok.spi").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((testing::ProgramFolder() + "\\" + std::string(kOwnFileName)).c_str(),
+                        (deep + "\\" + std::string(kOwnFileName)).c_str(), FALSE));
   ASSERT_TRUE(
       CopyFileA(testing::FixturePath("fx_png").c_str(), (deep + "\\aaaaa.spi").c_str(), FALSE));
   ASSERT_TRUE(
@@ -170,8 +170,8 @@ TEST_F(SettingsFileTest, AJoinedPathThatWouldNotFitIsSkippedRatherThanCut) {
   const std::string ini = "[SPI]\r\nCount=2\r\nPath0=aaaaa.spi_more\r\nPath1=j.spi\r\n";
   testing::WriteBytes(deep + "\\tavok.ini", ini.data(), ini.size());
 
-  HMODULE module =
-      LoadLibraryExA((deep + "\\tavok.spi").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  HMODULE module = LoadLibraryExA((deep + "\\" + std::string(kOwnFileName)).c_str(), nullptr,
+                                  DONT_RESOLVE_DLL_REFERENCES);
   ASSERT_NE(module, nullptr);
   AttachModule(module);
   EXPECT_EQ(TablePaths(), (Lines{deep + "\\j.spi"}));

@@ -204,16 +204,15 @@ void Probing(const Options& options) {
   std::string head = bytes.substr(0, 2048);
   const unique_file file(
       CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  const uint32_t handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(file.get()));
+  const ULONG_PTR handle = reinterpret_cast<ULONG_PTR>(file.get());
   constexpr int kCalls = 20000;
   auto per_second = [&](const std::function<void()>& call) {
     const double start = Now();
     for (int i = 0; i < kCalls; ++i) call();
     return kCalls / (Now() - start);
   };
-  const double memory = per_second([&] {
-    is_supported(path.c_str(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(head.data())));
-  });
+  const double memory =
+      per_second([&] { is_supported(path.c_str(), reinterpret_cast<ULONG_PTR>(head.data())); });
   const double through_handle = per_second([&] {
     SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
     is_supported(path.c_str(), handle);
@@ -254,7 +253,7 @@ size_t PrivateBytes() {
 // The fixture decoder calls the progress callback as soon as it is asked for
 // the picture: tavok then holds everything it holds for the request.
 size_t g_private_in_decoder = 0;
-int __stdcall RecordPrivateBytes(int, int, int32_t) {
+int __stdcall RecordPrivateBytes(int, int, LONG_PTR) {
   g_private_in_decoder = PrivateBytes();
   return 0;
 }

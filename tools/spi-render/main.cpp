@@ -155,11 +155,9 @@ int ProbeFile(IsSupportedFn is_supported, const char* path) {
     std::fprintf(stderr, "spi-render: cannot read %s (error %lu)\n", path, GetLastError());
     return kExitCannotOpen;
   }
-  const int32_t by_memory =
-      is_supported(path, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(head)));
+  const int32_t by_memory = is_supported(path, reinterpret_cast<ULONG_PTR>(head));
   SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
-  const int32_t by_handle =
-      is_supported(path, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(file.get())));
+  const int32_t by_handle = is_supported(path, reinterpret_cast<ULONG_PTR>(file.get()));
   std::printf("IsSupported(%s): head in memory %d, file handle %d\n", path, by_memory, by_handle);
   if (!by_memory && !by_handle) {
     std::fprintf(stderr, "spi-render: the plug-in does not support %s\n", path);

@@ -3,9 +3,6 @@
 namespace tavok::render {
 namespace {
 
-// Hosts and plug-ins are 32-bit: the user value carries a pointer.
-static_assert(sizeof(void*) == sizeof(int32_t), "the user value must hold a pointer");
-
 constexpr int kBarWidth = 40;
 
 // Callbacks may report any numbers: the share is clamped to 0..100.
@@ -37,9 +34,8 @@ void ProgressBar::Finish() {
   drawn_percent_ = -1;
 }
 
-int __stdcall ProgressBar::OnProgress(int number, int denominator, int32_t user) {
-  reinterpret_cast<ProgressBar*>(static_cast<intptr_t>(user))
-      ->Update(number, denominator, GetTickCount());
+int __stdcall ProgressBar::OnProgress(int number, int denominator, LONG_PTR user) {
+  reinterpret_cast<ProgressBar*>(user)->Update(number, denominator, GetTickCount());
   return 0;  // never abort
 }
 

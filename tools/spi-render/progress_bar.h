@@ -24,10 +24,10 @@ class ProgressBar {
 
   // The callback to hand to GetPicture, with user_value() as its user value.
   static ProgressCallback callback() { return &OnProgress; }
-  int32_t user_value() { return static_cast<int32_t>(reinterpret_cast<intptr_t>(this)); }
+  LONG_PTR user_value() { return reinterpret_cast<LONG_PTR>(this); }
 
  private:
-  static int __stdcall OnProgress(int number, int denominator, int32_t user);
+  static int __stdcall OnProgress(int number, int denominator, LONG_PTR user);
 
   FILE* out_;
   DWORD start_ms_;

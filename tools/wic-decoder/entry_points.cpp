@@ -37,14 +37,14 @@ const char* const kInfo[] = {
 
 // The host's input, loaded, and the picture in it. The picture reads from the
 // input, so input must outlive it.
-ResultCode OpenPicture(const char* buffer, int32_t length, uint32_t flag, PictureInput* input,
+ResultCode OpenPicture(const char* buffer, LONG_PTR length, uint32_t flag, PictureInput* input,
                        wic::Picture* picture) {
   const uint8_t* data = nullptr;
   const ResultCode result = LoadWholeInput(buffer, length, flag, input, &data);
   return result != kSuccess ? result : picture->Open(data, input->size);
 }
 
-bool Aborted(ProgressCallback progress, int number, int denominator, int32_t user) {
+bool Aborted(ProgressCallback progress, int number, int denominator, LONG_PTR user) {
   return progress != nullptr && progress(number, denominator, user) != 0;
 }
 
@@ -59,14 +59,14 @@ int32_t __stdcall GetPluginInfo(int32_t number, char* buffer, int32_t length) {
 }
 
 // The name plays no part: files are recognised by their first bytes alone.
-int32_t __stdcall IsSupported(const char*, uint32_t source) {
+int32_t __stdcall IsSupported(const char*, ULONG_PTR source) {
   uint8_t buffer[kHeadSize];
   bool full = false;
   const uint8_t* head = LoadProbeHead(source, buffer, &full);
   return head != nullptr && wic::DetectImageFormat(head, kHeadSize) != wic::ImageFormat::kNone;
 }
 
-int32_t __stdcall GetPictureInfo(const char* buffer, int32_t length, uint32_t flag,
+int32_t __stdcall GetPictureInfo(const char* buffer, LONG_PTR length, uint32_t flag,
                                  PictureInfo* info) {
   if (info == nullptr) return kUnsupported;
   PictureInput input;
@@ -84,8 +84,8 @@ int32_t __stdcall GetPictureInfo(const char* buffer, int32_t length, uint32_t fl
   return kSuccess;
 }
 
-int32_t __stdcall GetPicture(const char* buffer, int32_t length, uint32_t flag, HLOCAL* info,
-                             HLOCAL* bits, ProgressCallback progress, int32_t user) {
+int32_t __stdcall GetPicture(const char* buffer, LONG_PTR length, uint32_t flag, HLOCAL* info,
+                             HLOCAL* bits, ProgressCallback progress, LONG_PTR user) {
   if (info == nullptr || bits == nullptr) return kUnsupported;
   *info = nullptr;
   *bits = nullptr;
@@ -106,8 +106,8 @@ int32_t __stdcall GetPicture(const char* buffer, int32_t length, uint32_t flag, 
   return kSuccess;
 }
 
-int32_t __stdcall GetPreview(const char*, int32_t, uint32_t, HLOCAL*, HLOCAL*, ProgressCallback,
-                             int32_t) {
+int32_t __stdcall GetPreview(const char*, LONG_PTR, uint32_t, HLOCAL*, HLOCAL*, ProgressCallback,
+                             LONG_PTR) {
   return kNotProvided;
 }
 
