@@ -83,10 +83,19 @@ Fn DecoderPlugin::Lookup(const char* name) const {
   return library_ ? FindExport<Fn>(library_.get(), name) : nullptr;
 }
 
-int DecoderPlugin::SetPath(const char* new_path) {
+int DecoderPlugin::SetPath(const wchar_t* new_path) {
   Unload();
-  lstrcpynA(path, new_path, sizeof(path));
+  lstrcpynW(path, new_path, kDecoderPathSize);
   return Load();
+}
+
+int DecoderPlugin::SetPath(const char* new_path) {
+  wchar_t wide[kDecoderPathSize] = {};
+  // A path cut short by the conversion is cut short as a wide one would be.
+  if (MultiByteToWideChar(CP_ACP, 0, new_path, -1, wide, kDecoderPathSize) == 0) {
+    wide[kDecoderPathSize - 1] = L'\0';
+  }
+  return SetPath(wide);
 }
 
 int DecoderPlugin::Load() {
@@ -97,8 +106,8 @@ int DecoderPlugin::Load() {
   // From a full path, the libraries a decoder ships beside it are found in
   // its own folder first, and the current folder is not searched before the
   // system's. A relative path (only tests register one) loads as written.
-  library_.reset(IsFullPath(path) ? LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)
-                                  : LoadLibraryA(path));
+  library_.reset(IsFullPath(path) ? LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)
+                                  : LoadLibraryW(path));
   return library_ ? 1 : 0;
 }
 

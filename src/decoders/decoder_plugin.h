@@ -25,7 +25,9 @@ class DecoderPlugin {
   DecoderPlugin(const DecoderPlugin&) = delete;
   DecoderPlugin& operator=(const DecoderPlugin&) = delete;
 
-  // Releases the library, stores path (truncated to 259 bytes), then Load.
+  // Releases the library, stores path (truncated to 259 characters), then
+  // Load. The ANSI form takes a path in the ANSI code page.
+  int SetPath(const wchar_t* path);
   int SetPath(const char* path);
   // 1 when the library is loaded (already, or now), 0 when it cannot be.
   int Load();
@@ -59,7 +61,7 @@ class DecoderPlugin {
   // Empties patterns and description.
   void ClearDeclarations();
 
-  char path[kDecoderPathSize] = {};
+  wchar_t path[kDecoderPathSize] = {};
   char patterns[kDecoderPatternsSize] = {};
   char description[kDecoderDescriptionSize] = {};
   uint8_t category = 0;

@@ -22,9 +22,9 @@ HMODULE OwnModule() {
   return module;
 }
 
-bool IsRegistered(const char* path) {
+bool IsRegistered(const wchar_t* path) {
   for (int32_t i = 0; i < g_count; ++i) {
-    if (lstrcmpiA(g_entries[i].path, path) == 0) return true;
+    if (lstrcmpiW(g_entries[i].path, path) == 0) return true;
   }
   return false;
 }
@@ -37,8 +37,8 @@ constexpr uint16_t kThisMachine = kMachineX86;
 
 // A tavok.ini that a folder's .spi and .sph share lists decoders of both
 // architectures: each build passes over the other's without loading them.
-bool IsBuiltForThisMachine(const char* path) {
-  const unique_file file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+bool IsBuiltForThisMachine(const wchar_t* path) {
+  const unique_file file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) return true;  // the loader decides, and reports, as for any path
   uint8_t head[kModuleHeadSize];
@@ -48,9 +48,15 @@ bool IsBuiltForThisMachine(const char* path) {
   return machine == 0 || machine == kThisMachine;
 }
 
-bool NamesThisModule(const char* path) {
-  const char* backslash = FindLastChar(path, '\\');
-  return backslash != nullptr && lstrcmpiA(backslash + 1, kOwnFileName) == 0;
+bool NamesThisModule(const wchar_t* path) {
+  const wchar_t* name = nullptr;
+  for (const wchar_t* c = path; *c != L'\0'; ++c) {
+    if (*c == L'\\') name = c + 1;
+  }
+  if (name == nullptr) return false;
+  wchar_t own[sizeof(kOwnFileName)];
+  for (size_t i = 0; i < sizeof(kOwnFileName); ++i) own[i] = kOwnFileName[i];
+  return lstrcmpiW(name, own) == 0;
 }
 
 // The pattern list ends at the first number a decoder does not answer. One
@@ -83,6 +89,13 @@ DecoderPlugin& DecoderAt(int32_t index) {
 }
 
 int RegisterDecoder(const char* path) {
+  wchar_t wide[kDecoderPathSize];
+  // A path that does not fit is refused, as one that cannot be loaded is.
+  if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kDecoderPathSize) == 0) return 0;
+  return RegisterDecoder(wide);
+}
+
+int RegisterDecoder(const wchar_t* path) {
   if (g_count >= kMaxDecoders) return 0;
   if (IsRegistered(path)) return 0;
   if (NamesThisModule(path)) return 0;

@@ -17,6 +17,8 @@ DecoderPlugin& DecoderAt(int32_t index);
 // 1 when the module at path was accepted as an import plug-in of version
 // "00IN" and appended; 0, with the table unchanged and nothing left loaded,
 // otherwise.
+int RegisterDecoder(const wchar_t* path);
+// The same for a path in the ANSI code page.
 int RegisterDecoder(const char* path);
 
 // The index of the first entry in table order whose category is category,

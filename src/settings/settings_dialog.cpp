@@ -15,22 +15,24 @@
 namespace tavok {
 namespace {
 
-// The texts handed to the platform are code page 932 bytes for the ANSI
-// calls; the template's texts are in settings_dialog.rc.
+// The dialog is a UTF-16 window with UTF-16 texts, so that its Japanese reads
+// under every ANSI code page; the template's texts are in settings_dialog.rc.
 
 // "ファイル名"
-constexpr char kPathHeader[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC";
+constexpr wchar_t kPathHeader[] = L"\u30D5\u30A1\u30A4\u30EB\u540D";
 // "バージョン情報"
-constexpr char kDescriptionHeader[] = "\x83\x6F\x81\x5B\x83\x57\x83\x87\x83\x93\x8F\xEE\x95\xF1";
+constexpr wchar_t kDescriptionHeader[] = L"\u30D0\u30FC\u30B8\u30E7\u30F3\u60C5\u5831";
 // "追加するSusieプラグインを選択してください。"
-constexpr char kAddTitle[] =
-    "\x92\xC7\x89\xC1\x82\xB7\x82\xE9"
-    "Susie"
-    "\x83\x76\x83\x89\x83\x4F\x83\x43\x83\x93\x82\xF0\x91\x49\x91\xF0\x82\xB5\x82\xC4\x82\xAD"
-    "\x82\xBE\x82\xB3\x82\xA2\x81\x42";
-// One filter, description and pattern; the literal's own terminator ends the
-// list.
-constexpr char kAddFilter[] = "Susie Plug-in (*.spi)\0*.spi\0";
+constexpr wchar_t kAddTitle[] =
+    L"\u8FFD\u52A0\u3059\u308BSusie\u30D7\u30E9\u30B0\u30A4\u30F3\u3092"
+    L"\u9078\u629E\u3057\u3066\u304F\u3060\u3055\u3044\u3002";
+// One filter, description and pattern, for this build's plug-ins; the
+// literal's own terminator ends the list.
+#if defined(_WIN64)
+constexpr wchar_t kAddFilter[] = L"Susie Plug-in (*.sph)\0*.sph\0";
+#else
+constexpr wchar_t kAddFilter[] = L"Susie Plug-in (*.spi)\0*.spi\0";
+#endif
 
 // "設定ファイルを保存できませんでした。", followed by the file's path.
 constexpr wchar_t kSaveFailed[] =
@@ -45,19 +47,19 @@ HWND List(HWND dialog) {
   return GetDlgItem(dialog, IDC_DECODER_LIST);
 }
 
-void InsertColumn(HWND list, int index, const char* header, int width) {
-  LVCOLUMNA column = {};
+void InsertColumn(HWND list, int index, const wchar_t* header, int width) {
+  LVCOLUMNW column = {};
   column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
   column.fmt = LVCFMT_LEFT;
   column.cx = width;
-  column.pszText = const_cast<char*>(header);
+  column.pszText = const_cast<wchar_t*>(header);
   column.iSubItem = index;
-  SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
+  SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
 }
 
 void SetUpList(HWND dialog) {
   const HWND list = List(dialog);
-  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
   InsertColumn(list, 0, kPathHeader, kPathColumnWidth);
   InsertColumn(list, 1, kDescriptionHeader, kDescriptionColumnWidth);
 }
@@ -71,43 +73,46 @@ int32_t ListedCount() {
 // disables the buttons: Add and Delete enable them when a change allows.
 void Fill(HWND dialog) {
   const HWND list = List(dialog);
-  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
   for (int32_t i = 0; i < DecoderCount(); ++i) {
     DecoderPlugin& entry = DecoderAt(i);
-    LVITEMA row = {};
+    LVITEMW row = {};
     row.mask = LVIF_TEXT | LVIF_PARAM;
     row.iItem = i;
     row.pszText = entry.path;
     row.lParam = i;
-    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-    LVITEMA description = {};
+    SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
+    // Decoders describe themselves in the ANSI code page.
+    wchar_t text[kDecoderDescriptionSize] = {};
+    MultiByteToWideChar(CP_ACP, 0, entry.description, -1, text, kDecoderDescriptionSize);
+    LVITEMW description = {};
     description.iSubItem = 1;
-    description.pszText = entry.description;
-    SendMessageA(list, LVM_SETITEMTEXTA, i, reinterpret_cast<LPARAM>(&description));
+    description.pszText = text;
+    SendMessageW(list, LVM_SETITEMTEXTW, i, reinterpret_cast<LPARAM>(&description));
   }
   if (ListedCount() >= kMaxDecoders) EnableWindow(GetDlgItem(dialog, IDC_ADD_DECODER), FALSE);
   if (DecoderCount() == 0) EnableWindow(GetDlgItem(dialog, IDC_DELETE_DECODER), FALSE);
 }
 
 void Refresh(HWND dialog) {
-  SendMessageA(dialog, WM_INITDIALOG, 0, kRefreshOnly);
+  SendMessageW(dialog, WM_INITDIALOG, 0, kRefreshOnly);
 }
 
 // sender is the button that sent the command.
 INT_PTR Add(HWND dialog, HWND sender) {
-  char path[MAX_PATH] = {};
-  OPENFILENAMEA request = {};
+  wchar_t path[MAX_PATH] = {};
+  OPENFILENAMEW request = {};
   // Without the trailing reserved and extension fields: every version of the
   // file-open dialog accepts that layout.
-  request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  request.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
   request.hwndOwner = dialog;
   request.lpstrFilter = kAddFilter;
   request.nFilterIndex = 0;
   request.lpstrFile = path;
-  request.nMaxFile = sizeof(path);
+  request.nMaxFile = MAX_PATH;
   request.lpstrTitle = kAddTitle;
   request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetOpenFileNameA(&request)) return TRUE;
+  if (!GetOpenFileNameW(&request)) return TRUE;
   // A refused file (listed already, this module, no import plug-in, a full
   // table) changes nothing and, like every failure here, shows nothing.
   if (!RegisterDecoder(path)) return TRUE;
@@ -122,7 +127,7 @@ INT_PTR Delete(HWND dialog, HWND sender) {
   // selection mark stays on a row the user has deselected, so only a
   // selected row counts; an index past the rows changes nothing at all.
   const int32_t index = static_cast<int32_t>(
-      SendMessageA(List(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+      SendMessageW(List(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
   if (index < 0 || index >= DecoderCount()) return FALSE;
   RemoveDecoder(index);
   if (DecoderCount() == 0) EnableWindow(sender, FALSE);
@@ -136,9 +141,7 @@ void ReportSaveFailure(HWND dialog) {
   wchar_t text[sizeof(kSaveFailed) / sizeof(wchar_t) + 2 + MAX_PATH] = {};
   lstrcpyW(text, kSaveFailed);
   lstrcatW(text, L"\r\n");
-  const int used = lstrlenW(text);
-  MultiByteToWideChar(CP_ACP, 0, SettingsPath(), -1, text + used,
-                      static_cast<int>(sizeof(text) / sizeof(wchar_t)) - used);
+  lstrcatW(text, SettingsPath());
   MessageBoxW(dialog, text, L"tavok", MB_OK | MB_ICONWARNING);
 }
 
@@ -177,14 +180,17 @@ using namespace tavok;
 
 extern "C" int32_t __stdcall ConfigurationDlg(HWND parent, int32_t function) {
   switch (function) {
-    case kAboutBox:
-      MessageBoxA(parent, PluginInfoString(1), "About", MB_OK);
+    case kAboutBox: {
+      wchar_t text[128] = {};
+      CopyPluginInfoW(1, text, 127);
+      MessageBoxW(parent, text, L"About", MB_OK);
       return 0;
+    }
     case kSettingsDialog:
       InitCommonControls();
       // The dialog's own result (OK or cancelled, or -1 when it could not be
       // created) is not the host's business.
-      DialogBoxParamA(ModuleHandle(), MAKEINTRESOURCEA(IDD_SETTINGS), parent, SettingsDialogProc,
+      DialogBoxParamW(ModuleHandle(), MAKEINTRESOURCEW(IDD_SETTINGS), parent, SettingsDialogProc,
                       0);
       return 0;
     default:

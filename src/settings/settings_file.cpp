@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <climits>
 #include <cstring>
 
 #include "container/file_paths.h"
-#include "container/mbcs.h"
 #include "decoders/decoder_table.h"
+#include "host/handles.h"
 #include "placeholder/placeholder.h"
 #include "settings/module_lifecycle.h"
 
@@ -15,43 +15,54 @@ namespace tavok {
 namespace {
 
 constexpr int kPathSize = MAX_PATH;
-constexpr char kDecoderSection[] = "SPI";
-constexpr char kIconSection[] = "Icon";
+constexpr wchar_t kDecoderSection[] = L"SPI";
+constexpr wchar_t kIconSection[] = L"Icon";
 
-char g_settings_path[kPathSize] = {};
+wchar_t g_settings_path[kPathSize] = {};
 
 // An entry of the file that was not registered, and its place in the list.
 struct KeptEntry {
   int32_t index;
-  char value[kPathSize];     // as written
-  char resolved[kPathSize];  // as it would have been registered; may be empty
+  wchar_t value[kPathSize];     // as written
+  wchar_t resolved[kPathSize];  // as it would have been registered; may be empty
 };
 KeptEntry g_kept[kMaxDecoders];
 int32_t g_kept_count = 0;
 
 // "Path" and one decimal digit: entries beyond Path9 do not exist.
-void DecoderKey(int32_t index, char key[6]) {
-  std::memcpy(key, "Path", 4);
-  key[4] = static_cast<char>('0' + index);
-  key[5] = '\0';
+void DecoderKey(int32_t index, wchar_t key[6]) {
+  lstrcpyW(key, L"Path");
+  key[4] = static_cast<wchar_t>(L'0' + index);
+  key[5] = L'\0';
+}
+
+// The character after the last backslash of path, or path itself.
+const wchar_t* FileNameOf(const wchar_t* path) {
+  const wchar_t* name = path;
+  for (const wchar_t* c = path; *c != L'\0'; ++c) {
+    if (*c == L'\\') name = c + 1;
+  }
+  return name;
 }
 
 // Derives tavok.ini from the module's own path: everything from the last
-// dot is replaced by ".ini".
-bool FindSettingsPath(char path[kPathSize]) {
-  const DWORD length = GetModuleFileNameA(ModuleHandle(), path, kPathSize);
+// dot of its file name is replaced by ".ini".
+bool FindSettingsPath(wchar_t path[kPathSize]) {
+  const DWORD length = GetModuleFileNameW(ModuleHandle(), path, kPathSize);
   // A truncated name would point at another folder's settings.
   if (length == 0 || length >= static_cast<DWORD>(kPathSize)) {
-    path[0] = '\0';
+    path[0] = L'\0';
     return false;
   }
-  char* dot = FindLastChar(path, '.');
-  char* end = dot != nullptr ? dot : path + length;
+  wchar_t* end = path + length;
+  for (wchar_t* c = const_cast<wchar_t*>(FileNameOf(path)); *c != L'\0'; ++c) {
+    if (*c == L'.') end = c;
+  }
   if (end - path + 5 > kPathSize) {
-    path[0] = '\0';
+    path[0] = L'\0';
     return false;
   }
-  std::memcpy(end, ".ini", 5);
+  lstrcpyW(end, L".ini");
   return true;
 }
 
@@ -60,31 +71,29 @@ bool FindSettingsPath(char path[kPathSize]) {
 // viewer last showed, it would load nothing, or whatever DLL lies there. The
 // joined path is refused when it would not fit: cut short, it could name a
 // different module from the one the user listed.
-bool ResolveDecoderPath(const char* value, char resolved[kPathSize]) {
+bool ResolveDecoderPath(const wchar_t* value, wchar_t resolved[kPathSize]) {
   if (IsFullPath(value)) {
-    lstrcpynA(resolved, value, kPathSize);
+    lstrcpynW(resolved, value, kPathSize);
     return true;
   }
-  const char* last_backslash = FindLastChar(g_settings_path, '\\');
-  const size_t folder_length =
-      last_backslash != nullptr ? static_cast<size_t>(last_backslash - g_settings_path) + 1 : 0;
-  const size_t value_length = std::strlen(value);
+  const size_t folder_length = static_cast<size_t>(FileNameOf(g_settings_path) - g_settings_path);
+  const size_t value_length = static_cast<size_t>(lstrlenW(value));
   if (folder_length + value_length + 1 > static_cast<size_t>(kPathSize)) return false;
-  std::memcpy(resolved, g_settings_path, folder_length);
-  std::memcpy(resolved + folder_length, value, value_length + 1);
+  std::memcpy(resolved, g_settings_path, folder_length * sizeof(wchar_t));
+  std::memcpy(resolved + folder_length, value, (value_length + 1) * sizeof(wchar_t));
   return true;
 }
 
-void Keep(int32_t index, const char* value, const char* resolved) {
+void Keep(int32_t index, const wchar_t* value, const wchar_t* resolved) {
   KeptEntry& entry = g_kept[g_kept_count++];
   entry.index = index;
-  lstrcpynA(entry.value, value, sizeof(entry.value));
-  lstrcpynA(entry.resolved, resolved, sizeof(entry.resolved));
+  lstrcpynW(entry.value, value, kPathSize);
+  lstrcpynW(entry.resolved, resolved, kPathSize);
 }
 
-bool IsInTable(const char* path) {
+bool IsInTable(const wchar_t* path) {
   for (int32_t i = 0; i < DecoderCount(); ++i) {
-    if (path[0] != '\0' && lstrcmpiA(DecoderAt(i).path, path) == 0) return true;
+    if (path[0] != L'\0' && lstrcmpiW(DecoderAt(i).path, path) == 0) return true;
   }
   return false;
 }
@@ -92,26 +101,26 @@ bool IsInTable(const char* path) {
 // Where each entry the file listed and the table took stood in the file.
 struct LoadedEntry {
   int32_t index;
-  char path[kPathSize];
+  wchar_t path[kPathSize];
 };
 LoadedEntry g_loaded[kMaxDecoders];
 int32_t g_loaded_count = 0;
 
 // An entry's place in the saved list: its index in the file, or after every
 // one of those for a decoder added since.
-int32_t PlaceOf(const char* table_path, int32_t table_index) {
+int32_t PlaceOf(const wchar_t* table_path, int32_t table_index) {
   for (int32_t i = 0; i < g_loaded_count; ++i) {
-    if (lstrcmpiA(g_loaded[i].path, table_path) == 0) return g_loaded[i].index;
+    if (lstrcmpiW(g_loaded[i].path, table_path) == 0) return g_loaded[i].index;
   }
   return kMaxDecoders + table_index;
 }
 
 // The list to save: the table's paths and the kept entries that have not been
 // registered since, each in its place.
-int32_t ListToSave(const char* list[kMaxDecoders]) {
+int32_t ListToSave(const wchar_t* list[kMaxDecoders]) {
   struct Placed {
     int32_t place;
-    const char* value;
+    const wchar_t* value;
   } placed[2 * kMaxDecoders];
   int32_t count = 0;
   for (int32_t i = 0; i < DecoderCount(); ++i) {
@@ -134,24 +143,81 @@ int32_t ListToSave(const char* list[kMaxDecoders]) {
 
 // Writes the list into the file at path, keys beyond it removed. The profile
 // functions report each write's failure.
-bool WriteList(const char* path, const char* const list[], int32_t count) {
-  char text[12];
-  std::snprintf(text, sizeof(text), "%d", static_cast<int>(count));
-  if (!WritePrivateProfileStringA(kDecoderSection, "Count", text, path)) return false;
+bool WriteList(const wchar_t* path, const wchar_t* const list[], int32_t count) {
+  wchar_t text[12];
+  wsprintfW(text, L"%d", static_cast<int>(count));
+  if (!WritePrivateProfileStringW(kDecoderSection, L"Count", text, path)) return false;
   for (int32_t i = 0; i < kMaxDecoders; ++i) {
-    char key[6];
+    wchar_t key[6];
     DecoderKey(i, key);
-    const char* value = i < count ? list[i] : nullptr;  // null removes the key
-    if (!WritePrivateProfileStringA(kDecoderSection, key, value, path) && value != nullptr) {
+    const wchar_t* value = i < count ? list[i] : nullptr;  // null removes the key
+    if (!WritePrivateProfileStringW(kDecoderSection, key, value, path) && value != nullptr) {
       return false;
     }
   }
   return true;
 }
 
+bool CodePageCanSpell(const wchar_t* text) {
+  BOOL lossy = FALSE;
+  return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy) !=
+             0 &&
+         !lossy;
+}
+
+constexpr uint8_t kUtf16Mark[] = {0xFF, 0xFE};
+
+bool WriteAll(HANDLE file, const void* data, DWORD size) {
+  DWORD written = 0;
+  return WriteFile(file, data, size, &written, nullptr) && written == size;
+}
+
+// The profile functions keep a file in the encoding it has: ANSI, or UTF-16
+// when it starts with the byte-order mark. A list that the ANSI code page
+// cannot spell needs the second, so the copy to write into is made UTF-16,
+// the old file's text converted from the ANSI code page.
+bool CopyAsUtf16(const wchar_t* from, const wchar_t* to, bool existed) {
+  unique_hlocal bytes;
+  DWORD size = 0;
+  if (existed) {
+    const unique_file source(
+        CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!source) return false;
+    size = GetFileSize(source.get(), nullptr);
+    if (size == INVALID_FILE_SIZE || size > static_cast<DWORD>(INT32_MAX / 2)) return false;
+    bytes.reset(LocalAlloc(LMEM_FIXED, size + 1));
+    DWORD read = 0;
+    if (!bytes || !ReadFile(source.get(), bytes.get(), size, &read, nullptr) || read != size) {
+      return false;
+    }
+  }
+  // Every byte becomes at most one UTF-16 unit.
+  unique_hlocal text(LocalAlloc(LMEM_FIXED, (size + 1) * sizeof(wchar_t)));
+  if (!text) return false;
+  const int length =
+      size == 0 ? 0
+                : MultiByteToWideChar(CP_ACP, 0, static_cast<const char*>(bytes.get()),
+                                      static_cast<int>(size), static_cast<wchar_t*>(text.get()),
+                                      static_cast<int>(size) + 1);
+  if (size != 0 && length == 0) return false;
+  const unique_file target(
+      CreateFileW(to, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return target && WriteAll(target.get(), kUtf16Mark, sizeof(kUtf16Mark)) &&
+         WriteAll(target.get(), text.get(), static_cast<DWORD>(length) * sizeof(wchar_t));
+}
+
+bool IsUtf16File(const wchar_t* path) {
+  const unique_file file(
+      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  uint8_t mark[2] = {};
+  DWORD read = 0;
+  return file && ReadFile(file.get(), mark, sizeof(mark), &read, nullptr) && read == 2 &&
+         mark[0] == kUtf16Mark[0] && mark[1] == kUtf16Mark[1];
+}
+
 }  // namespace
 
-const char* SettingsPath() {
+const wchar_t* SettingsPath() {
   return g_settings_path;
 }
 
@@ -164,62 +230,73 @@ void LoadSettings() {
   g_kept_count = 0;
   g_loaded_count = 0;
   if (!FindSettingsPath(g_settings_path)) return;
-  if (GetFileAttributesA(g_settings_path) == INVALID_FILE_ATTRIBUTES) return;
+  if (GetFileAttributesW(g_settings_path) == INVALID_FILE_ATTRIBUTES) return;
 
   int32_t count =
-      static_cast<int32_t>(GetPrivateProfileIntA(kDecoderSection, "Count", 0, g_settings_path));
+      static_cast<int32_t>(GetPrivateProfileIntW(kDecoderSection, L"Count", 0, g_settings_path));
   if (count >= kMaxDecoders) count = kMaxDecoders;
   for (int32_t i = 0; i < count; ++i) {
-    char key[6];
+    wchar_t key[6];
     DecoderKey(i, key);
-    // One byte more than a path holds: a value that fills it was cut by the
-    // profile reader, and cut to a path's length it could name another module
-    // than the one listed.
-    char value[kPathSize + 1] = {};
-    GetPrivateProfileStringA(kDecoderSection, key, "", value, sizeof(value), g_settings_path);
-    if (value[0] == '\0' || std::strlen(value) >= static_cast<size_t>(kPathSize)) continue;
-    char resolved[kPathSize] = {};
+    // One character more than a path holds: a value that fills it was cut by
+    // the profile reader, and cut to a path's length it could name another
+    // module than the one listed.
+    wchar_t value[kPathSize + 1] = {};
+    GetPrivateProfileStringW(kDecoderSection, key, L"", value, kPathSize + 1, g_settings_path);
+    if (value[0] == L'\0' || lstrlenW(value) >= kPathSize) continue;
+    wchar_t resolved[kPathSize] = {};
     const bool fits = ResolveDecoderPath(value, resolved);
     if (fits && RegisterDecoder(resolved)) {
       g_loaded[g_loaded_count].index = i;
-      lstrcpynA(g_loaded[g_loaded_count++].path, resolved, kPathSize);
+      lstrcpynW(g_loaded[g_loaded_count++].path, resolved, kPathSize);
       continue;
     }
     // Listed twice: the entry is in the table already, and saved once.
     if (fits && IsInTable(resolved)) continue;
-    Keep(i, value, fits ? resolved : "");
+    Keep(i, value, fits ? resolved : L"");
   }
 
   const int32_t width = static_cast<int32_t>(
-      GetPrivateProfileIntA(kIconSection, "Width", kDefaultPlaceholderSide, g_settings_path));
+      GetPrivateProfileIntW(kIconSection, L"Width", kDefaultPlaceholderSide, g_settings_path));
   const int32_t height = static_cast<int32_t>(
-      GetPrivateProfileIntA(kIconSection, "Height", kDefaultPlaceholderSide, g_settings_path));
+      GetPrivateProfileIntW(kIconSection, L"Height", kDefaultPlaceholderSide, g_settings_path));
   SetPlaceholderSize(width, height);
 }
 
 bool SaveSettings() {
-  if (g_settings_path[0] == '\0') return false;
-  const char* list[kMaxDecoders];
+  if (g_settings_path[0] == L'\0') return false;
+  const wchar_t* list[kMaxDecoders];
   const int32_t count = ListToSave(list);
+  bool needs_utf16 = false;
+  for (int32_t i = 0; i < count; ++i) needs_utf16 = needs_utf16 || !CodePageCanSpell(list[i]);
 
   // Written into a copy beside the file, which then replaces it in one step:
   // a write that fails part way (a full disk, a locked or read-only file)
   // leaves the old file as it was.
-  char temporary[kPathSize + 4];
-  std::snprintf(temporary, sizeof(temporary), "%s.new", g_settings_path);
-  const DWORD attributes = GetFileAttributesA(g_settings_path);
+  wchar_t temporary[kPathSize + 4];
+  lstrcpyW(temporary, g_settings_path);
+  lstrcatW(temporary, L".new");
+  const DWORD attributes = GetFileAttributesW(g_settings_path);
   const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
   // A file the user made read-only is not replaced.
   if (existed && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
-  if (existed && !CopyFileA(g_settings_path, temporary, FALSE)) return false;
-  // The copy takes the file's attributes; it must stay writable and
-  // deletable whatever they are.
-  if (existed) SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
-  if (!existed) DeleteFileA(temporary);
+  if (needs_utf16 && !(existed && IsUtf16File(g_settings_path))) {
+    if (!CopyAsUtf16(g_settings_path, temporary, existed)) {
+      DeleteFileW(temporary);
+      return false;
+    }
+  } else if (existed) {
+    if (!CopyFileW(g_settings_path, temporary, FALSE)) return false;
+    // The copy takes the file's attributes; it must stay writable and
+    // deletable whatever they are.
+    SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);
+  } else {
+    DeleteFileW(temporary);
+  }
   const bool written =
       WriteList(temporary, list, count) &&
-      MoveFileExA(temporary, g_settings_path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!written) DeleteFileA(temporary);
+      MoveFileExW(temporary, g_settings_path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!written) DeleteFileW(temporary);
   return written;
 }
 

@@ -8,7 +8,7 @@ namespace tavok {
 
 // The settings file's full path; empty until LoadSettings has found the
 // module's own path.
-const char* SettingsPath();
+const wchar_t* SettingsPath();
 
 // Reads the settings file for ModuleHandle(): registers each listed decoder in
 // order and sets the placeholder size. Runs at module attach. Entries that
@@ -23,8 +23,10 @@ int32_t KeptEntryCount();
 // Writes the decoder list as Count and Path0.. : the table in its order, with
 // each kept entry in its place, and removes the Path keys beyond Count. The
 // new file is written beside the old one and replaces it in one step, every
-// other section and key as it was. Returns false, with the old file exactly
-// as it was, when that fails or there is no settings path.
+// other section and key as it was. The file is UTF-16 when the list holds a
+// path that the ANSI code page cannot spell, or was already; otherwise it
+// stays in the ANSI code page. Returns false, with the old file exactly as
+// it was, when that fails or there is no settings path.
 bool SaveSettings();
 
 }  // namespace tavok

@@ -9,15 +9,14 @@
 #include <vector>
 
 #include "plugin_host.h"
+#include "plugin_module.h"
 #include "pure/container_builder.h"
+#include "support/fixture_log.h"
 #include "support/plugin_folder.h"
+#include "support/test_files.h"
 
 namespace tavok::testing {
 namespace {
-
-std::wstring Widen(const std::string& ascii) {
-  return std::wstring(ascii.begin(), ascii.end());
-}
 
 bool CodePageCanSpell(const std::wstring& name) {
   BOOL lossy = FALSE;
@@ -176,6 +175,32 @@ TEST_F(WideEntryPoints, IsSupportedTestsTheExtensionOfTheUtf16Name) {
   for (const Case& c : cases) {
     EXPECT_EQ(is_supported_w(c.name.c_str(), address), c.expected) << c.expected;
   }
+}
+
+// tavok finds its settings file and its decoders in a folder whose name the
+// ANSI code page cannot spell.
+TEST(WideFolders, TavokServesFromAFolderTheCodePageCannotSpell) {
+  ScratchFolder scratch;
+  const std::wstring folder = Widen(scratch.path()) + L"\\\u0141ukasz \u0634";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring tavok = folder + L"\\" + Widen(kOwnFileName);
+  ASSERT_TRUE(CopyFileW(Widen(BuiltPluginPath()).c_str(), tavok.c_str(), FALSE));
+  ASSERT_TRUE(
+      CopyFileW(Widen(FixturePath("fx_png")).c_str(), (folder + L"\\fx_png.spi").c_str(), FALSE));
+  const std::string ini = "[SPI]\r\nCount=1\r\nPath0=fx_png.spi\r\n";
+  WriteWide(folder + L"\\tavok.ini", std::vector<uint8_t>(ini.begin(), ini.end()));
+
+  HMODULE module = LoadLibraryW(tavok.c_str());
+  ASSERT_NE(module, nullptr);
+  const std::vector<uint8_t> bytes =
+      MakeContainer(HeaderFor("http://example.com/img/pic.png"), std::string(100, 'p'));
+  PictureInfo info = {};
+  EXPECT_EQ(FindExport<GetPictureInfoFn>(module, "GetPictureInfo")(
+                reinterpret_cast<const char*>(bytes.data()), bytes.size(), kMemoryInput, &info),
+            kSuccess);
+  EXPECT_EQ(TextOf(info.text), "http://example.com/img/pic.png\r\nfixture text");
+  LocalFree(info.text);
+  FreeLibrary(module);
 }
 
 }  // namespace

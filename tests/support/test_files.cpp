@@ -38,6 +38,23 @@ std::string ProgramFolder() {
   return folder.substr(0, folder.find_last_of('\\'));
 }
 
+std::string Narrow(const std::wstring& text) {
+  std::string narrow(text.size() * 2 + 1, '\0');
+  narrow.resize(
+      static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0],
+                                              static_cast<int>(narrow.size()), nullptr, nullptr)) -
+      1);
+  return narrow;
+}
+
+std::wstring Widen(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0],
+                                                      static_cast<int>(wide.size()))) -
+              1);
+  return wide;
+}
+
 ScratchFolder::ScratchFolder() {
   static std::atomic<int> counter{0};
   path_ = ProgramFolder() + "\\scratch-" + std::to_string(GetCurrentProcessId()) + "-" +

@@ -18,6 +18,10 @@ inline const std::string kIfwicName = std::string("ifwic") + kPluginSuffix;
 // The folder that holds the running program (and the built tavok.spi).
 std::string ProgramFolder();
 
+// Between UTF-16 and the ANSI code page.
+std::string Narrow(const std::wstring& text);
+std::wstring Widen(const std::string& text);
+
 class ScratchFolder {
  public:
   ScratchFolder();

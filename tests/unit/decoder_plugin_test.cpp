@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "support/fixture_log.h"
@@ -99,7 +100,7 @@ TEST(DecoderPlugin, SetPathFailsForMissingModulesAndTruncatesLongPaths) {
   EXPECT_FALSE(plugin.IsLoaded());
   const std::string long_path(400, 'x');
   EXPECT_EQ(plugin.SetPath(long_path.c_str()), 0);
-  EXPECT_EQ(std::strlen(plugin.path), 259u);
+  EXPECT_EQ(std::wcslen(plugin.path), 259u);
 }
 
 TEST(DecoderPlugin, MissingExportsGiveFixedResults) {

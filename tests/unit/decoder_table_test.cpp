@@ -39,7 +39,8 @@ class DecoderTableTest : public ::testing::Test {
 
   static std::vector<std::string> Paths() {
     std::vector<std::string> paths;
-    for (int32_t i = 0; i < DecoderCount(); ++i) paths.push_back(DecoderAt(i).path);
+    for (int32_t i = 0; i < DecoderCount(); ++i)
+      paths.push_back(testing::Narrow(DecoderAt(i).path));
     return paths;
   }
 

@@ -12,6 +12,7 @@
 #include "settings/module_lifecycle.h"
 #include "support/fixture_log.h"
 #include "support/plugin_folder.h"
+#include "support/test_files.h"
 
 namespace tavok {
 namespace {
@@ -43,7 +44,7 @@ class Attached {
 
 Lines TablePaths() {
   Lines paths;
-  for (int32_t i = 0; i < DecoderCount(); ++i) paths.push_back(DecoderAt(i).path);
+  for (int32_t i = 0; i < DecoderCount(); ++i) paths.push_back(testing::Narrow(DecoderAt(i).path));
   return paths;
 }
 
@@ -58,7 +59,7 @@ TEST_F(SettingsFileTest, SettingsPathIsTheModulePathWithIni) {
   PluginFolder folder;
   folder.AddTavok();
   Attached attached(folder);
-  EXPECT_EQ(std::string(SettingsPath()), folder.IniPath());
+  EXPECT_EQ(testing::Narrow(SettingsPath()), folder.IniPath());
   EXPECT_EQ(DecoderCount(), 0);
 }
 
@@ -139,7 +140,7 @@ TEST_F(SettingsFileTest, WithoutASettingsFileNothingIsRegisteredAndTheSizeStays)
   EXPECT_EQ(DecoderCount(), 0);
   EXPECT_EQ(GetPlaceholderSize().width, 77);
   EXPECT_EQ(GetPlaceholderSize().height, 66);
-  EXPECT_EQ(std::string(SettingsPath()), folder.IniPath()) << "kept for a later save";
+  EXPECT_EQ(testing::Narrow(SettingsPath()), folder.IniPath()) << "kept for a later save";
 }
 
 TEST_F(SettingsFileTest, WithoutAnIconSectionThePlaceholderIs48By48) {
@@ -187,7 +188,7 @@ TEST_F(SettingsFileTest, DoubleByteFolderUnderCodePage932) {
   const std::string a = folder.AddFixture("fx_png", "a.spi");
   folder.WriteIni("[SPI]\r\nCount=1\r\nPath0=a.spi\r\n");
   Attached attached(folder);
-  EXPECT_EQ(std::string(SettingsPath()), folder.IniPath());
+  EXPECT_EQ(testing::Narrow(SettingsPath()), folder.IniPath());
   EXPECT_EQ(TablePaths(), (Lines{a}));
 }
 
@@ -263,6 +264,37 @@ TEST_F(SettingsFileTest, AFailedSaveReportsItAndLeavesTheFileAsItWas) {
   }
 }
 
+// A decoder path that the ANSI code page cannot spell survives a save and a
+// reload: the file becomes UTF-16, with every other key as it was. A list the
+// code page can spell leaves an ANSI file ANSI.
+TEST_F(SettingsFileTest, APathTheCodePageCannotSpellMakesTheFileUtf16) {
+  const bool japanese = GetACP() == 932;
+  PluginFolder folder;
+  folder.AddTavok();
+  folder.AddFixture("fx_png", "a.spi");
+  folder.WriteIni(std::string("[SPI]\r\nCount=1\r\nPath0=a.spi\r\n[Icon]\r\nWidth=64\r\n") +
+                  "[Other]\r\nKey=" + (japanese ? "\x93\xFA" : "\xE9") + "\r\n");
+  const std::wstring foreign = testing::Widen(folder.path()) + L"\\\u0141ukasz \u0634.spi";
+  ASSERT_TRUE(
+      CopyFileW(testing::Widen(testing::FixturePath("fx_jpeg")).c_str(), foreign.c_str(), FALSE));
+  {
+    Attached attached(folder);
+    ASSERT_TRUE(SaveSettings());
+    EXPECT_NE(folder.ReadIni().substr(0, 2), "\xFF\xFE") << "an ANSI list keeps the file ANSI";
+    ASSERT_EQ(RegisterDecoder(foreign.c_str()), 1);
+    ASSERT_TRUE(SaveSettings());
+  }
+  EXPECT_EQ(folder.ReadIni().substr(0, 2), "\xFF\xFE");
+  Attached again(folder);
+  ASSERT_EQ(DecoderCount(), 2);
+  EXPECT_STREQ(DecoderAt(1).path, foreign.c_str());
+  EXPECT_EQ(GetPlaceholderSize().width, 64);
+  wchar_t other[8] = {};
+  GetPrivateProfileStringW(L"Other", L"Key", L"", other, 8,
+                           testing::Widen(folder.IniPath()).c_str());
+  EXPECT_STREQ(other, japanese ? L"\u65E5" : L"\u00E9");
+}
+
 TEST_F(SettingsFileTest, SaveCreatesTheFileAndTenEntriesComeBackAsTen) {
   PluginFolder folder;
   folder.AddTavok();
@@ -289,7 +321,7 @@ TEST_F(SettingsFileTest, NothingIsWrittenWithoutASettingsPath) {
   }
   // A handle whose file name cannot be found leaves the settings path empty.
   AttachModule(reinterpret_cast<HINSTANCE>(0x7FFE0000));
-  EXPECT_STREQ(SettingsPath(), "");
+  EXPECT_STREQ(SettingsPath(), L"");
   ASSERT_EQ(RegisterDecoder(folder.Join("a.spi").c_str()), 1);
   EXPECT_FALSE(SaveSettings());
   EXPECT_FALSE(testing::FileExists(folder.IniPath()));

@@ -57,20 +57,20 @@ bool PlanBmp(const void* info, size_t info_block_size, size_t pixel_block_size, 
   return true;
 }
 
-bool WriteBmp(const char* path, const void* info, const void* pixels, const BmpLayout& layout) {
+bool WriteBmp(const wchar_t* path, const void* info, const void* pixels, const BmpLayout& layout) {
   BITMAPFILEHEADER file_header = {};
   file_header.bfType = 0x4D42;  // "BM"
   file_header.bfOffBits = sizeof(file_header) + layout.info_size;
   file_header.bfSize = file_header.bfOffBits + layout.pixel_size;
 
   unique_file file(
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   const bool written = WriteAll(file.get(), &file_header, sizeof(file_header)) &&
                        WriteAll(file.get(), info, layout.info_size) &&
                        WriteAll(file.get(), pixels, layout.pixel_size);
   file.reset();
-  if (!written) DeleteFileA(path);
+  if (!written) DeleteFileW(path);
   return written;
 }
 

@@ -20,6 +20,6 @@ struct BmpLayout {
 bool PlanBmp(const void* info, size_t info_block_size, size_t pixel_block_size, BmpLayout* layout);
 
 // Writes a file header, then the info and pixel bytes of layout.
-bool WriteBmp(const char* path, const void* info, const void* pixels, const BmpLayout& layout);
+bool WriteBmp(const wchar_t* path, const void* info, const void* pixels, const BmpLayout& layout);
 
 }  // namespace tavok::render
