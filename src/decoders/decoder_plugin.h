@@ -1,11 +1,13 @@
 // The handle on one decoder plug-in: where its module lives, what it declared
-// about itself, and calls into its exports. The module is loaded only for the
-// duration of one registration or one picture request.
+// about itself, and calls into its exports. A table entry holds a library
+// reference only while decoders are kept loaded; each registration and each
+// picture request loads the module into a handle of its own.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <utility>
 
 #include "host/handles.h"
 #include "host/susie.h"
@@ -35,6 +37,9 @@ class DecoderPlugin {
   int Unload();
   bool IsLoaded() const { return static_cast<bool>(library_); }
   HMODULE library() const { return library_.get(); }
+  // Hands the library reference over, leaving this unloaded; and takes one.
+  unique_hmodule TakeLibrary() { return std::move(library_); }
+  void KeepLibrary(unique_hmodule library) { library_ = std::move(library); }
 
   // Forwarded calls; each looks its export up anew. QueryInfo's buffer must
   // hold length + 1 bytes: the text is always left terminated inside it.

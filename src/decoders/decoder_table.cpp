@@ -1,5 +1,6 @@
 #include "decoders/decoder_table.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "container/mbcs.h"
@@ -11,6 +12,27 @@ namespace {
 
 DecoderPlugin g_entries[kMaxDecoders];
 int32_t g_count = 0;
+bool g_keep_loaded = false;
+
+// A critical section, not an SRW lock: those do not exist on Windows XP,
+// and importing one would keep the module from loading there.
+class CriticalSection {
+ public:
+  CriticalSection() { InitializeCriticalSection(&section_); }
+  ~CriticalSection() { DeleteCriticalSection(&section_); }
+  CriticalSection(const CriticalSection&) = delete;
+  CriticalSection& operator=(const CriticalSection&) = delete;
+  void Enter() { EnterCriticalSection(&section_); }
+  void Leave() { LeaveCriticalSection(&section_); }
+
+ private:
+  CRITICAL_SECTION section_;
+};
+
+CriticalSection g_table_lock;
+CriticalSection g_load_lock;
+TableLoader g_loader = nullptr;
+std::atomic<bool> g_loaded{true};
 
 // The module this code is part of: tavok.spi or tavok.sph in the product, the test
 // program in unit tests.
@@ -78,9 +100,52 @@ void CollectDeclarations(DecoderPlugin& entry) {
   entry.has_configuration = entry.HasConfigurationDialog() != -1 ? 1 : 0;
 }
 
+// The index of the entry whose path is path, or -1. Under the table's lock.
+int32_t IndexOf(const wchar_t* path) {
+  for (int32_t i = 0; i < g_count; ++i) {
+    if (lstrcmpiW(g_entries[i].path, path) == 0) return i;
+  }
+  return -1;
+}
+
 }  // namespace
 
+TableLock::TableLock() {
+  g_table_lock.Enter();
+}
+
+TableLock::~TableLock() {
+  g_table_lock.Leave();
+}
+
+void SetTableLoader(TableLoader loader) {
+  g_load_lock.Enter();
+  g_loader = loader;
+  g_loaded.store(loader == nullptr, std::memory_order_release);
+  g_load_lock.Leave();
+}
+
+void EnsureTableLoaded() {
+  if (g_loaded.load(std::memory_order_acquire)) return;
+  g_load_lock.Enter();
+  // Marked first: the loader registers decoders, and nothing it calls may
+  // start it again.
+  if (!g_loaded.exchange(true, std::memory_order_acq_rel) && g_loader != nullptr) g_loader();
+  g_load_lock.Leave();
+}
+
+void SetKeepDecodersLoaded(bool keep) {
+  const TableLock lock;
+  g_keep_loaded = keep;
+}
+
+bool KeepDecodersLoaded() {
+  const TableLock lock;
+  return g_keep_loaded;
+}
+
 int32_t DecoderCount() {
+  const TableLock lock;
   return g_count;
 }
 
@@ -96,59 +161,104 @@ int RegisterDecoder(const char* path) {
 }
 
 int RegisterDecoder(const wchar_t* path) {
-  if (g_count >= kMaxDecoders) return 0;
-  if (IsRegistered(path)) return 0;
+  {
+    const TableLock lock;
+    if (g_count >= kMaxDecoders || IsRegistered(path)) return 0;
+  }
   if (NamesThisModule(path)) return 0;
   if (!IsBuiltForThisMachine(path)) return 0;
 
-  DecoderPlugin& entry = g_entries[g_count];
+  // Loaded and asked outside the lock, in a handle of its own.
+  DecoderPlugin entry;
   if (!entry.SetPath(path)) return 0;
   // Any other spelling of this module's own path (forward slashes, a short
   // name, no folder) loads this very module; delegating to it would recurse.
-  if (entry.library() == OwnModule()) {
-    entry.Unload();
-    return 0;
-  }
-  entry.ClearDeclarations();
+  if (entry.library() == OwnModule()) return 0;
 
   char version[kDecoderPathSize];
-  if (entry.QueryInfo(0, version, 10) == 0 || lstrcmpiA(version, "00IN") != 0) {
-    entry.Unload();
-    return 0;
-  }
+  if (entry.QueryInfo(0, version, 10) == 0 || lstrcmpiA(version, "00IN") != 0) return 0;
   CollectDeclarations(entry);
-  entry.Unload();
+  unique_hmodule library = entry.TakeLibrary();
+  const TableLock lock;
+  // Another thread may have filled the table, or listed the same path, since.
+  if (g_count >= kMaxDecoders || IsRegistered(entry.path)) return 0;
+  g_entries[g_count].MoveFrom(entry);
   ++g_count;
   return 1;
 }
 
 int32_t FindDecoder(uint8_t category, const uint8_t* payload, int32_t payload_size,
-                    const char* name, const char* extension) {
+                    const char* name, const char* extension, DecoderPlugin* chosen) {
+  EnsureTableLoaded();
   if (extension == nullptr) {
     extension = FindLastChar(name, '.');
     if (extension == nullptr) return -1;
   }
-  if (g_count == 0 || payload_size == 0) return -1;
+  if (payload_size == 0) return -1;
 
-  for (int32_t i = 0; i < g_count; ++i) {
-    DecoderPlugin& entry = g_entries[i];
-    if (entry.category != category || !entry.MatchesExtension(extension)) continue;
-    if (entry.Load() && entry.QuerySupported(name, payload) != 0) return i;
-    entry.Unload();
+  // The entries that may apply, copied under the lock: the table may change
+  // while their decoders run.
+  struct Candidate {
+    int32_t index;
+    wchar_t path[kDecoderPathSize];
+  } candidates[kMaxDecoders];
+  int32_t count = 0;
+  {
+    const TableLock lock;
+    for (int32_t i = 0; i < g_count; ++i) {
+      const DecoderPlugin& entry = g_entries[i];
+      if (entry.category != category || !entry.MatchesExtension(extension)) continue;
+      candidates[count].index = i;
+      lstrcpynW(candidates[count++].path, entry.path, kDecoderPathSize);
+    }
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    if (chosen->SetPath(candidates[i].path) && chosen->QuerySupported(name, payload) != 0) {
+      return candidates[i].index;
+    }
+    ReleaseDecoder(chosen);
   }
   return -1;
 }
 
-void RemoveDecoder(int32_t index) {
-  if (index < 0 || index >= g_count) return;
-  g_entries[index].Unload();
-  for (int32_t i = index; i < g_count - 1; ++i) g_entries[i].MoveFrom(g_entries[i + 1]);
-  --g_count;
+void ReleaseDecoder(DecoderPlugin* used) {
+  unique_hmodule library = used->TakeLibrary();
+  if (!library) return;
+  {
+    const TableLock lock;
+    const int32_t index = g_keep_loaded ? IndexOf(used->path) : -1;
+    if (index >= 0 && !g_entries[index].IsLoaded()) {
+      g_entries[index].KeepLibrary(std::move(library));
+      return;
+    }
+  }
+  // Released outside the lock: the last release runs the decoder's detach.
 }
 
-void UnloadAllDecoders() {
-  for (int32_t i = 0; i < g_count; ++i) g_entries[i].Unload();
-  g_count = 0;
+void RemoveDecoder(int32_t index) {
+  unique_hmodule library;
+  {
+    const TableLock lock;
+    if (index < 0 || index >= g_count) return;
+    library = g_entries[index].TakeLibrary();
+    for (int32_t i = index; i < g_count - 1; ++i) g_entries[i].MoveFrom(g_entries[i + 1]);
+    --g_count;
+  }
+}
+
+void UnloadAllDecoders(bool release_modules) {
+  unique_hmodule libraries[kMaxDecoders];
+  {
+    const TableLock lock;
+    for (int32_t i = 0; i < g_count; ++i) {
+      libraries[i] = g_entries[i].TakeLibrary();
+      g_entries[i].ClearDeclarations();
+    }
+    g_count = 0;
+  }
+  if (!release_modules) {
+    for (unique_hmodule& library : libraries) library.release();
+  }
 }
 
 }  // namespace tavok

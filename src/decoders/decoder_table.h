@@ -1,5 +1,8 @@
 // The decoder plug-ins the user configured, in the user's order, which is
-// also the order in which they are tried for a payload.
+// also the order in which they are tried for a payload. The table is shared by
+// every thread of the host: each request copies what it needs under the
+// table's lock and loads its decoder into a handle of its own, so that no
+// change to the table can unmap a decoder that a request is inside.
 #pragma once
 
 #include <cstdint>
@@ -10,28 +13,60 @@ namespace tavok {
 
 constexpr int32_t kMaxDecoders = 10;
 
+// Holds the table's lock for a scope: the table's readers and writers outside
+// this file (the settings file, the dialog) take it while they read entries.
+// Never held while a decoder runs.
+class TableLock {
+ public:
+  TableLock();
+  ~TableLock();
+  TableLock(const TableLock&) = delete;
+  TableLock& operator=(const TableLock&) = delete;
+};
+
+// What fills the table: run once, at the first call that needs the table,
+// rather than inside the loader's attach notification, where a decoder that
+// waits for a thread of its own would deadlock the host. Setting it (null for
+// nothing to run) makes the next EnsureTableLoaded run it again.
+using TableLoader = void (*)();
+void SetTableLoader(TableLoader loader);
+// Runs the loader if it has not run yet; a second thread waits for the first.
+void EnsureTableLoaded();
+
+// With it on, each decoder a request loads stays loaded, held by one
+// reference of the table, until it is removed or the table is emptied.
+void SetKeepDecodersLoaded(bool keep);
+bool KeepDecodersLoaded();
+
 int32_t DecoderCount();
-// Entry index, 0 to DecoderCount() - 1.
+// Entry index, 0 to DecoderCount() - 1; read it under a TableLock where
+// another thread may change the table.
 DecoderPlugin& DecoderAt(int32_t index);
 
 // 1 when the module at path was accepted as an import plug-in of version
 // "00IN" and appended; 0, with the table unchanged and nothing left loaded,
-// otherwise.
+// otherwise. The ANSI form takes a path in the ANSI code page.
 int RegisterDecoder(const wchar_t* path);
-// The same for a path in the ANSI code page.
 int RegisterDecoder(const char* path);
 
 // The index of the first entry in table order whose category is category,
 // whose patterns match the extension (taken from name when extension is null)
-// and whose IsSupported accepts the payload; that entry's library is left
-// loaded for the caller to Unload. -1 when none does.
+// and whose IsSupported accepts the payload; -1 when none does. The accepting
+// decoder is left loaded in *chosen, the request's own reference, which the
+// caller hands to ReleaseDecoder.
 int32_t FindDecoder(uint8_t category, const uint8_t* payload, int32_t payload_size,
-                    const char* name, const char* extension);
+                    const char* name, const char* extension, DecoderPlugin* chosen);
+
+// Ends a request's use of a decoder: the table keeps the reference when
+// decoders are kept loaded and the entry is still listed, else it is released.
+void ReleaseDecoder(DecoderPlugin* used);
 
 // Releases entry index and moves the later entries down one slot, in order.
 void RemoveDecoder(int32_t index);
 
-// Releases every entry and empties the table.
-void UnloadAllDecoders();
+// Releases every entry and empties the table. With release_modules false
+// (the process is ending, and the loader forbids freeing libraries) the
+// table's references are dropped without being released.
+void UnloadAllDecoders(bool release_modules = true);
 
 }  // namespace tavok

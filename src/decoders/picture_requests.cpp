@@ -71,34 +71,38 @@ const uint8_t* ProbeHead(const PictureInput& input, int32_t payload_offset,
 namespace {
 
 // What both requests start from: the header's URL and name, and the decoder
-// that accepts the payload's head (-1 for none), chosen before more than the
-// head of a file is read.
+// that accepts the payload's head, chosen before more than the head of a file
+// is read. The decoder is the request's own reference, released when the
+// request ends, whatever the table does meanwhile.
 struct Choice {
   SourceName source;
   int32_t payload_size;
-  int32_t index;
-};
+  bool found;
+  DecoderPlugin decoder;
 
-Choice ChooseDecoder(const PictureInput& input, int32_t payload_offset) {
-  Choice choice = {ExtractSourceName(input.data), input.size - payload_offset, -1};
-  uint8_t padded[kHeadSize];
-  choice.index = FindDecoder(kAnyCategory, ProbeHead(input, payload_offset, padded),
-                             choice.payload_size, choice.source.name, nullptr);
-  return choice;
-}
+  Choice(const PictureInput& input, int32_t payload_offset)
+      : source(ExtractSourceName(input.data)), payload_size(input.size - payload_offset) {
+    uint8_t padded[kHeadSize];
+    found = FindDecoder(kAnyCategory, ProbeHead(input, payload_offset, padded), payload_size,
+                        source.name, nullptr, &decoder) >= 0;
+  }
+  ~Choice() { ReleaseDecoder(&decoder); }
+  Choice(const Choice&) = delete;
+  Choice& operator=(const Choice&) = delete;
+};
 
 }  // namespace
 
 ResultCode DispatchPictureInfo(PictureInput& input, int32_t payload_offset, PictureInfo* info) {
-  const Choice choice = ChooseDecoder(input, payload_offset);
+  Choice choice(input, payload_offset);
   const SourceName& source = choice.source;
   const int32_t payload_size = choice.payload_size;
-  if (choice.index < 0) {
+  if (!choice.found) {
     BuildPlaceholderInfo(info);
     info->text = MakeTextInformation(source.url, nullptr);
     return kSuccess;
   }
-  DecoderPlugin& decoder = DecoderAt(choice.index);
+  DecoderPlugin& decoder = choice.decoder;
   const uint8_t* payload = nullptr;
   ResultCode result = LoadWholePayload(&input, payload_offset, &payload);
   if (result == kSuccess) {
@@ -111,17 +115,16 @@ ResultCode DispatchPictureInfo(PictureInput& input, int32_t payload_offset, Pict
     info->text = nullptr;
     if (result == kSuccess) info->text = MakeTextInformation(source.url, decoder_text.get());
   }
-  decoder.Unload();
   return result;
 }
 
 ResultCode DispatchPicture(PictureInput& input, int32_t payload_offset, HLOCAL* bitmap_info,
                            HLOCAL* bitmap_bits, ProgressCallback progress, LONG_PTR user) {
-  const Choice choice = ChooseDecoder(input, payload_offset);
-  if (choice.index < 0) {
+  Choice choice(input, payload_offset);
+  if (!choice.found) {
     return RenderPlaceholderPicture(choice.source.name, bitmap_info, bitmap_bits, progress, user);
   }
-  DecoderPlugin& decoder = DecoderAt(choice.index);
+  DecoderPlugin& decoder = choice.decoder;
   const uint8_t* payload = nullptr;
   ResultCode result = LoadWholePayload(&input, payload_offset, &payload);
   if (result == kSuccess) {
@@ -129,7 +132,6 @@ ResultCode DispatchPicture(PictureInput& input, int32_t payload_offset, HLOCAL* 
                                                           kDecoderMemoryInput, bitmap_info,
                                                           bitmap_bits, progress, user));
   }
-  decoder.Unload();
   return result;
 }
 
@@ -145,6 +147,8 @@ namespace {
 // input on.
 template <typename Dispatch>
 int32_t WithValidatedInput(ResultCode loaded, PictureInput& input, Dispatch dispatch) {
+  // The first picture request registers the decoders, whatever it asks for.
+  EnsureTableLoaded();
   if (loaded != kSuccess) return loaded;
   const int32_t offset = ValidateInput(input);
   const ResultCode result = offset != 0 ? dispatch(input, offset) : kUnsupported;

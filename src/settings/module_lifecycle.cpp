@@ -16,19 +16,21 @@ HINSTANCE ModuleHandle() {
 void AttachModule(HINSTANCE instance) {
   g_module = instance;
   UsePlatformLeadBytes();
-  LoadSettings();
+  SetTableLoader(&LoadSettings);
 }
 
-void DetachModule() {
-  UnloadAllDecoders();
+void DetachModule(bool process_ending) {
+  SetTableLoader(nullptr);
+  UnloadAllDecoders(!process_ending);
 }
 
 }  // namespace tavok
 
 // Loading the module never fails, whatever the settings file holds. Thread
-// notifications change nothing.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+// notifications change nothing. A detach with a reserved argument comes from
+// a process that is ending.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) tavok::AttachModule(instance);
-  if (reason == DLL_PROCESS_DETACH) tavok::DetachModule();
+  if (reason == DLL_PROCESS_DETACH) tavok::DetachModule(reserved != nullptr);
   return TRUE;
 }

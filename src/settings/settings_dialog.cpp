@@ -187,6 +187,7 @@ extern "C" int32_t __stdcall ConfigurationDlg(HWND parent, int32_t function) {
       return 0;
     }
     case kSettingsDialog:
+      EnsureTableLoaded();
       InitCommonControls();
       // The dialog's own result (OK or cancelled, or -1 when it could not be
       // created) is not the host's business.

@@ -17,6 +17,7 @@ namespace {
 constexpr int kPathSize = MAX_PATH;
 constexpr wchar_t kDecoderSection[] = L"SPI";
 constexpr wchar_t kIconSection[] = L"Icon";
+constexpr wchar_t kOptionsSection[] = L"Options";
 
 wchar_t g_settings_path[kPathSize] = {};
 
@@ -227,6 +228,7 @@ int32_t KeptEntryCount() {
 
 void LoadSettings() {
   UnloadAllDecoders();
+  SetKeepDecodersLoaded(false);
   g_kept_count = 0;
   g_loaded_count = 0;
   if (!FindSettingsPath(g_settings_path)) return;
@@ -256,6 +258,8 @@ void LoadSettings() {
     Keep(i, value, fits ? resolved : L"");
   }
 
+  SetKeepDecodersLoaded(
+      GetPrivateProfileIntW(kOptionsSection, L"KeepDecodersLoaded", 0, g_settings_path) != 0);
   const int32_t width = static_cast<int32_t>(
       GetPrivateProfileIntW(kIconSection, L"Width", kDefaultPlaceholderSide, g_settings_path));
   const int32_t height = static_cast<int32_t>(

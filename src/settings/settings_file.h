@@ -11,7 +11,8 @@ namespace tavok {
 const wchar_t* SettingsPath();
 
 // Reads the settings file for ModuleHandle(): registers each listed decoder in
-// order and sets the placeholder size. Runs at module attach. Entries that
+// order, and sets the placeholder size and whether decoders are kept loaded.
+// Runs at the first call that needs the decoder table. Entries that
 // cannot be registered (a decoder absent for now, on a drive not mounted or
 // being updated) are kept as written, so that a save does not lose them.
 void LoadSettings();

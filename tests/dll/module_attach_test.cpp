@@ -1,6 +1,6 @@
-// Loading a copy of the built tavok.spi from a plug-in folder: the decoders
-// that its tavok.ini lists are registered during the module's attach, each
-// loaded and released once, and unloading tavok releases everything and
+// Loading a copy of the built tavok.spi from a plug-in folder loads no decoder;
+// the decoders that its tavok.ini lists are registered at the first request,
+// each loaded and released once, and unloading tavok releases everything and
 // writes nothing.
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin_host.h"
 #include "support/fixture_log.h"
 #include "support/plugin_folder.h"
 
@@ -27,14 +28,17 @@ Lines Concat(std::initializer_list<Lines> parts) {
   return all;
 }
 
-// Loads the folder's tavok.spi as a host would, checks that no decoder stays
-// loaded, unloads it, and returns the fixtures' attach and detach events.
+// Loads the folder's tavok.spi as a host would, checks that loading it loads
+// no decoder, makes the first request, checks that no decoder stays loaded,
+// unloads it, and returns the fixtures' attach and detach events.
 Lines AttachEvents(const PluginFolder& folder, const FixtureLog& log) {
   log.Clear();
   const bool had_ini = FileExists(folder.IniPath());
   const std::string ini_before = had_ini ? folder.ReadIni() : "";
   HMODULE tavok = LoadLibraryA(folder.TavokPath().c_str());
   EXPECT_NE(tavok, nullptr);
+  EXPECT_EQ(log.Lines(), Lines{}) << "nothing is loaded under the loader's lock";
+  MakeFirstRequest(PluginModule(folder.TavokPath()));
   const Lines events = log.Events({"attach", "detach"});
   for (const char* fixture : {"fx_png.spi", "fx_jpeg.spi", "a.spi", "b.spi", "d0.spi"}) {
     EXPECT_FALSE(IsModuleLoaded(fixture)) << fixture << " stayed loaded after attach";

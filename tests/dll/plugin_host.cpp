@@ -18,9 +18,17 @@ std::string PrepareFolder(const PluginFolder& folder, const std::vector<std::str
 
 }  // namespace
 
+void MakeFirstRequest(const PluginModule& module) {
+  PictureInfo info = {};
+  const char nothing[16] = {};
+  module.Get<GetPictureInfoFn>("GetPictureInfo")(nothing, sizeof(nothing), kMemoryInput, &info);
+}
+
 PluginHost::PluginHost(const PluginFolder& folder, const std::vector<std::string>& fixtures,
                        const std::string& extra_ini)
-    : module_(PrepareFolder(folder, fixtures, extra_ini)) {}
+    : module_(PrepareFolder(folder, fixtures, extra_ini)) {
+  MakeFirstRequest(module_);
+}
 
 std::string TextOf(HLOCAL block) {
   if (block == nullptr) return "(null)";
@@ -28,21 +36,6 @@ std::string TextOf(HLOCAL block) {
   std::string copy(text, strnlen(text, LocalSize(block)));
   LocalUnlock(block);
   return copy;
-}
-
-size_t BusyHeapBlocks() {
-  HANDLE heaps[64];
-  const DWORD count = GetProcessHeaps(64, heaps);
-  size_t busy = 0;
-  for (DWORD i = 0; i < count && i < 64; ++i) {
-    HeapLock(heaps[i]);
-    PROCESS_HEAP_ENTRY entry = {};
-    while (HeapWalk(heaps[i], &entry)) {
-      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ++busy;
-    }
-    HeapUnlock(heaps[i]);
-  }
-  return busy;
 }
 
 }  // namespace tavok::testing

@@ -10,13 +10,15 @@
 
 #include "plugin_module.h"
 #include "support/plugin_folder.h"
+#include "support/process_usage.h"
 
 namespace tavok::testing {
 
 class PluginHost {
  public:
   // Copies each fixture in as <fixture>.spi, lists them in this order in
-  // tavok.ini followed by extra_ini, copies tavok.spi in and loads it.
+  // tavok.ini followed by extra_ini, copies tavok.spi in, loads it, and makes
+  // the first request, which registers the listed decoders.
   PluginHost(const PluginFolder& folder, const std::vector<std::string>& fixtures,
              const std::string& extra_ini = "");
   PluginHost(const PluginHost&) = delete;
@@ -33,11 +35,11 @@ class PluginHost {
   PluginModule module_;
 };
 
+// A picture request on no cache file at all, as a viewer's first call.
+void MakeFirstRequest(const PluginModule& module);
+
 // The text in a movable block, read no further than the block; "(null)" for
 // no block.
 std::string TextOf(HLOCAL block);
-
-// Busy blocks in all of the process's heaps.
-size_t BusyHeapBlocks();
 
 }  // namespace tavok::testing

@@ -13,6 +13,7 @@
 
 #include "dll/plugin_host.h"
 #include "support/guarded_block.h"
+#include "support/process_usage.h"
 #include "support/test_files.h"
 
 namespace tavok::testing {
@@ -51,14 +52,6 @@ class RequestDriver {
   std::map<std::string, std::map<int32_t, int>> results_;
   std::vector<std::string> faults_;
 };
-
-// Private bytes, handle count and busy heap blocks of this process.
-struct ProcessUsage {
-  size_t private_bytes;
-  DWORD handles;
-  size_t heap_blocks;
-};
-ProcessUsage CurrentUsage();
 
 // A count from the environment (for the scripts' full runs), else fallback.
 int CountFromEnvironment(const char* variable, int fallback);

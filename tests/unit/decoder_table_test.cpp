@@ -34,8 +34,14 @@ const uint8_t kPng[2000] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 class DecoderTableTest : public ::testing::Test {
  protected:
-  void SetUp() override { UnloadAllDecoders(); }
-  void TearDown() override { UnloadAllDecoders(); }
+  void SetUp() override {
+    UnloadAllDecoders();
+    SetKeepDecodersLoaded(false);
+  }
+  void TearDown() override {
+    UnloadAllDecoders();
+    SetKeepDecodersLoaded(false);
+  }
 
   static std::vector<std::string> Paths() {
     std::vector<std::string> paths;
@@ -223,22 +229,25 @@ TEST_F(DecoderTableTest, FindDecoderTriesMatchingEntriesInOrderAndKeepsOnlyTheAc
     ASSERT_EQ(RegisterDecoder(FixturePath(fixture).c_str()), 1);
   }
   log_.Clear();
-  EXPECT_EQ(FindDecoder(0, kPng, sizeof(kPng), "pic.png", nullptr), 2);
+  DecoderPlugin chosen;
+  EXPECT_EQ(FindDecoder(0, kPng, sizeof(kPng), "pic.png", nullptr, &chosen), 2);
   EXPECT_EQ(
       log_.Events({"attach", "detach", "IsSupported"}),
       (Lines{"fx_decline attach", "fx_decline IsSupported pic.png 89504e47 sum=425",
              "fx_decline detach", "fx_png attach", "fx_png IsSupported pic.png 89504e47 sum=425"}));
-  EXPECT_TRUE(DecoderAt(2).IsLoaded());
+  EXPECT_TRUE(chosen.IsLoaded());
+  EXPECT_FALSE(DecoderAt(2).IsLoaded()) << "the request's own reference, not the table's";
   EXPECT_TRUE(IsModuleLoaded("fx_png.spi"));
   EXPECT_FALSE(IsModuleLoaded("fx_decline.spi"));
   EXPECT_FALSE(IsModuleLoaded("fx_png_second.spi"));
-  EXPECT_EQ(DecoderAt(2).Unload(), 1);
+  ReleaseDecoder(&chosen);
+  EXPECT_FALSE(IsModuleLoaded("fx_png.spi"));
 
   // An explicit extension, in any case, overrides the name's.
-  EXPECT_EQ(FindDecoder(0, kPng, sizeof(kPng), "pic.png", ".GIF"), 3);
-  DecoderAt(3).Unload();
-  EXPECT_EQ(FindDecoder(0, kPng, sizeof(kPng), "photo.JPEG", nullptr), 0);
-  DecoderAt(0).Unload();
+  EXPECT_EQ(FindDecoder(0, kPng, sizeof(kPng), "pic.png", ".GIF", &chosen), 3);
+  ReleaseDecoder(&chosen);
+  EXPECT_EQ(FindDecoder(0, kPng, sizeof(kPng), "photo.JPEG", nullptr, &chosen), 0);
+  ReleaseDecoder(&chosen);
 }
 
 TEST_F(DecoderTableTest, FindDecoderLoadsNothingWhenNoEntryCanApply) {
@@ -259,7 +268,9 @@ TEST_F(DecoderTableTest, FindDecoderLoadsNothingWhenNoEntryCanApply) {
       {"unknown extension", 0, sizeof(kPng), "pic.bmp"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(FindDecoder(c.category, kPng, c.size, c.name, nullptr), -1) << c.label;
+    DecoderPlugin chosen;
+    EXPECT_EQ(FindDecoder(c.category, kPng, c.size, c.name, nullptr, &chosen), -1) << c.label;
+    EXPECT_FALSE(chosen.IsLoaded()) << c.label;
   }
   EXPECT_TRUE(log_.Lines().empty());
 }
@@ -269,18 +280,25 @@ TEST_F(DecoderTableTest, FindDecoderSkipsADecoderThatNoLongerLoads) {
   ASSERT_EQ(RegisterDecoder(vanishing.c_str()), 1);
   ASSERT_EQ(RegisterDecoder(FixturePath("fx_png_second").c_str()), 1);
   ASSERT_TRUE(DeleteFileA(vanishing.c_str()));
-  EXPECT_EQ(FindDecoder(0, kPng, sizeof(kPng), "a.png", nullptr), 1);
-  EXPECT_FALSE(DecoderAt(0).IsLoaded());
-  DecoderAt(1).Unload();
+  DecoderPlugin chosen;
+  EXPECT_EQ(FindDecoder(0, kPng, sizeof(kPng), "a.png", nullptr, &chosen), 1);
+  ReleaseDecoder(&chosen);
 }
 
+// Kept loaded, a decoder a request used stays with its entry until the entry
+// is removed or the table emptied.
 TEST_F(DecoderTableTest, RemoveKeepsOrderAndUnloadAllEmpties) {
+  SetKeepDecodersLoaded(true);
   const std::string a = FixturePath("fx_png");
   const std::string b = FixturePath("fx_jpeg");
   const std::string c = FixturePath("fx_png_second");
   for (const std::string& path : {a, b, c}) ASSERT_EQ(RegisterDecoder(path.c_str()), 1);
 
-  ASSERT_EQ(FindDecoder(0, kPng, sizeof(kPng), "x.jpg", nullptr), 1);  // B stays loaded
+  DecoderPlugin chosen;
+  ASSERT_EQ(FindDecoder(0, kPng, sizeof(kPng), "x.jpg", nullptr, &chosen), 1);
+  ReleaseDecoder(&chosen);
+  EXPECT_TRUE(DecoderAt(1).IsLoaded()) << "B stays loaded";
+  EXPECT_TRUE(IsModuleLoaded("fx_jpeg.spi"));
   RemoveDecoder(0);
   EXPECT_EQ(Paths(), (Lines{b, c}));
   EXPECT_STREQ(DecoderAt(0).patterns, "*.jpg;*.jpeg;");
@@ -294,8 +312,11 @@ TEST_F(DecoderTableTest, RemoveKeepsOrderAndUnloadAllEmpties) {
 
   ASSERT_EQ(RegisterDecoder(a.c_str()), 1);
   // C, now first, declares *.PNG and accepts.
-  ASSERT_EQ(FindDecoder(0, kPng, sizeof(kPng), "x.png", nullptr), 0);
+  ASSERT_EQ(FindDecoder(0, kPng, sizeof(kPng), "x.png", nullptr, &chosen), 0);
+  ReleaseDecoder(&chosen);
+  EXPECT_TRUE(IsModuleLoaded("fx_png_second.spi"));
   UnloadAllDecoders();
+  EXPECT_FALSE(IsModuleLoaded("fx_png_second.spi"));
   EXPECT_EQ(DecoderCount(), 0);
   EXPECT_FALSE(IsModuleLoaded("fx_png.spi"));
   EXPECT_EQ(log_.Events({"detach"}).size(), log_.Events({"attach"}).size());

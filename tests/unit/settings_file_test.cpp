@@ -30,6 +30,7 @@ class Attached {
     module_ = LoadLibraryExA(folder.TavokPath().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
     EXPECT_NE(module_, nullptr) << folder.TavokPath();
     AttachModule(module_);
+    EnsureTableLoaded();
   }
   ~Attached() {
     DetachModule();
@@ -175,6 +176,7 @@ TEST_F(SettingsFileTest, AJoinedPathThatWouldNotFitIsSkippedRatherThanCut) {
                                   DONT_RESOLVE_DLL_REFERENCES);
   ASSERT_NE(module, nullptr);
   AttachModule(module);
+  EnsureTableLoaded();
   EXPECT_EQ(TablePaths(), (Lines{deep + "\\j.spi"}));
   DetachModule();
   FreeLibrary(module);
@@ -321,6 +323,7 @@ TEST_F(SettingsFileTest, NothingIsWrittenWithoutASettingsPath) {
   }
   // A handle whose file name cannot be found leaves the settings path empty.
   AttachModule(reinterpret_cast<HINSTANCE>(0x7FFE0000));
+  EnsureTableLoaded();
   EXPECT_STREQ(SettingsPath(), L"");
   ASSERT_EQ(RegisterDecoder(folder.Join("a.spi").c_str()), 1);
   EXPECT_FALSE(SaveSettings());

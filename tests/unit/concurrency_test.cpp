@@ -1,0 +1,191 @@
+// Requests from several threads at once, while another thread adds and
+// removes a decoder: every answer is the one the request gets alone, and
+// nothing is left loaded or allocated. TAVOK_CONCURRENCY_REQUESTS sets the
+// requests per thread (`tools/stress.sh threads` runs the full count).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "decoders/decoder_table.h"
+#include "host/exports.h"
+#include "pure/container_builder.h"
+#include "support/fixture_log.h"
+#include "support/process_usage.h"
+#include "support/test_files.h"
+
+namespace tavok {
+namespace {
+
+using testing::FixturePath;
+using testing::IsModuleLoaded;
+using testing::ScratchFolder;
+
+int RequestsPerThread() {
+  const char* text = std::getenv("TAVOK_CONCURRENCY_REQUESTS");
+  const int value = text != nullptr ? std::atoi(text) : 0;
+  return value > 0 ? value : 60;
+}
+
+// One request and everything it answered, as text.
+struct Request {
+  enum Kind { kProbe, kInfo, kInfoW, kPicture, kPictureW } kind;
+  bool memory;
+  int file;
+};
+
+class Inputs {
+ public:
+  explicit Inputs(const ScratchFolder& folder) {
+    const char* urls[] = {"http://h/a.png", "http://h/b.jpg", "http://h/c.zip", "http://h/d.png"};
+    for (int i = 0; i < 4; ++i) {
+      bytes_.push_back(
+          testing::MakeContainer(testing::HeaderFor(urls[i]), std::string(2500 + i, 'p')));
+      bytes_.back().resize(bytes_.back().size() + kHeadSize, 0);
+      paths_.push_back(folder.Write("f" + std::to_string(i) + ".qcx", bytes_.back()));
+      wide_paths_.push_back(testing::Widen(paths_.back()));
+    }
+  }
+
+  std::string Answer(const Request& r) const {
+    const std::vector<uint8_t>& bytes = bytes_[r.file];
+    const char* buffer =
+        r.memory ? reinterpret_cast<const char*>(bytes.data()) : paths_[r.file].c_str();
+    const wchar_t* wide =
+        r.memory ? reinterpret_cast<const wchar_t*>(bytes.data()) : wide_paths_[r.file].c_str();
+    const LONG_PTR length = r.memory ? static_cast<LONG_PTR>(bytes.size()) : 0;
+    const uint32_t flag = r.memory ? kMemoryInput : kFileInput;
+    switch (r.kind) {
+      case Request::kProbe:
+        return std::to_string(
+            IsSupported(paths_[r.file].c_str(), reinterpret_cast<ULONG_PTR>(bytes.data())));
+      case Request::kInfo:
+      case Request::kInfoW: {
+        PictureInfo info = {};
+        const int32_t result = r.kind == Request::kInfo
+                                   ? GetPictureInfo(buffer, length, flag, &info)
+                                   : GetPictureInfoW(wide, length, flag, &info);
+        std::string answer = std::to_string(result) + " " + std::to_string(info.width) + "x" +
+                             std::to_string(info.height) + " " + Text(info.text);
+        LocalFree(info.text);
+        return answer;
+      }
+      case Request::kPicture:
+      case Request::kPictureW: {
+        HLOCAL header = nullptr, bits = nullptr;
+        const int32_t result = r.kind == Request::kPicture
+                                   ? GetPicture(buffer, length, flag, &header, &bits, nullptr, 0)
+                                   : GetPictureW(wide, length, flag, &header, &bits, nullptr, 0);
+        std::string answer = std::to_string(result) + " " + Text(header) + Text(bits);
+        LocalFree(header);
+        LocalFree(bits);
+        return answer;
+      }
+    }
+    return "";
+  }
+
+ private:
+  static std::string Text(HLOCAL block) {
+    if (block == nullptr) return "(none)";
+    std::string text(static_cast<const char*>(LocalLock(block)), LocalSize(block));
+    LocalUnlock(block);
+    return text;
+  }
+
+  std::vector<std::vector<uint8_t>> bytes_;
+  std::vector<std::string> paths_;
+  std::vector<std::wstring> wide_paths_;
+};
+
+class Concurrency : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UnloadAllDecoders();
+    ASSERT_EQ(RegisterDecoder(FixturePath("fx_png").c_str()), 1);
+    ASSERT_EQ(RegisterDecoder(FixturePath("fx_jpeg").c_str()), 1);
+    for (int kind = Request::kProbe; kind <= Request::kPictureW; ++kind) {
+      for (int file = 0; file < 4; ++file) {
+        for (bool memory : {false, true}) {
+          if (kind == Request::kProbe && !memory) continue;
+          requests_.push_back({static_cast<Request::Kind>(kind), memory, file});
+          expected_.push_back(inputs_.Answer(requests_.back()));
+        }
+      }
+    }
+  }
+  void TearDown() override {
+    SetKeepDecodersLoaded(false);
+    UnloadAllDecoders();
+  }
+
+  // threads threads, each making `count` requests from a different start in
+  // the list, while one more adds and removes a decoder that declares *.PNG
+  // after the others: no answer may change. Returns the mismatches.
+  int Run(int threads, int count) {
+    std::atomic<bool> done{false};
+    std::thread changer([&] {
+      const std::string extra = FixturePath("fx_png_second");
+      while (!done.load()) {
+        if (RegisterDecoder(extra.c_str())) RemoveDecoder(DecoderCount() - 1);
+      }
+    });
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+      workers.emplace_back([&, t] {
+        for (int i = 0; i < count; ++i) {
+          const size_t at = (static_cast<size_t>(t) * 7 + i) % requests_.size();
+          if (inputs_.Answer(requests_[at]) != expected_[at]) ++mismatches;
+        }
+      });
+    }
+    for (std::thread& worker : workers) worker.join();
+    done = true;
+    changer.join();
+    return mismatches.load();
+  }
+
+  testing::FixtureLog log_;
+  ScratchFolder folder_;
+  Inputs inputs_{folder_};
+  std::vector<Request> requests_;
+  std::vector<std::string> expected_;
+};
+
+TEST_F(Concurrency, ThreadsGetTheAnswersTheyGetAloneWhileTheTableChanges) {
+  const int count = RequestsPerThread();
+  for (bool warm : {false, true}) {
+    SetKeepDecodersLoaded(warm);
+    for (int threads : {1, 2, 4, 8}) {
+      EXPECT_EQ(Run(threads, count / 2), 0) << threads << " threads, warm " << warm;
+    }
+  }
+  SetKeepDecodersLoaded(false);
+  UnloadAllDecoders();
+  for (const char* module : {"fx_png.spi", "fx_jpeg.spi", "fx_png_second.spi"}) {
+    EXPECT_FALSE(IsModuleLoaded(module)) << module;
+  }
+}
+
+TEST_F(Concurrency, FourThreadsLeaveNothingBehind) {
+  const int count = RequestsPerThread();
+  Run(4, 20);  // the heaps and the loader settle first
+  const testing::ProcessUsage before = testing::CurrentUsage();
+  EXPECT_EQ(Run(4, count), 0);
+  const testing::ProcessUsage after = testing::CurrentUsage();
+  EXPECT_LE(after.handles, before.handles + 4);
+  EXPECT_LE(after.private_bytes, before.private_bytes + (1u << 20));
+  EXPECT_LE(after.heap_blocks, before.heap_blocks + 16);
+  for (const char* module : {"fx_png.spi", "fx_jpeg.spi"}) {
+    EXPECT_FALSE(IsModuleLoaded(module)) << module << " with decoders not kept loaded";
+  }
+}
+
+}  // namespace
+}  // namespace tavok
