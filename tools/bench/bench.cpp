@@ -114,14 +114,18 @@ struct Options {
   std::string only;  // one section by name, or all when empty
 };
 
-// A plug-in folder: a copy of tavok.spi whose tavok.ini lists one decoder.
+// A plug-in folder: a copy of tavok whose tavok.ini lists one decoder, kept
+// loaded or not.
 unique_hmodule LoadTavokWith(const Options& options, const std::string& folder_name,
-                             const std::string& decoder) {
+                             const std::string& decoder, bool keep_loaded = false) {
   const std::string folder = options.work + "\\" + folder_name;
+  const std::string tavok = folder + "\\" + tavok::kOwnFileName;
   CreateDirectoryA(folder.c_str(), nullptr);
-  CopyFileA(options.tavok.c_str(), (folder + "\\tavok.spi").c_str(), FALSE);
-  WriteFileBytes(folder + "\\tavok.ini", "[SPI]\r\nCount=1\r\nPath0=" + decoder + "\r\n");
-  return unique_hmodule(LoadLibraryA((folder + "\\tavok.spi").c_str()));
+  CopyFileA(options.tavok.c_str(), tavok.c_str(), FALSE);
+  WriteFileBytes(folder + "\\tavok.ini",
+                 "[SPI]\r\nCount=1\r\nPath0=" + decoder +
+                     "\r\n[Options]\r\nKeepDecodersLoaded=" + (keep_loaded ? "1" : "0") + "\r\n");
+  return unique_hmodule(LoadLibraryA(tavok.c_str()));
 }
 
 void DelegationOverhead(const Options& options) {
@@ -158,6 +162,107 @@ void DelegationOverhead(const Options& options) {
                 SizeLabel(bytes).c_str(), direct * 1e3, delegated * 1e3, delegated / direct,
                 (delegated - direct) * 1e3, in_memory * 1e3, in_memory / direct,
                 (in_memory - direct) * 1e3);
+  }
+}
+
+// The same requests through tavok with its decoders loaded per request
+// (cold) and kept loaded (warm), against the decoder alone on the payload.
+void WarmAndCold(const Options& options) {
+  std::printf("\n## Per request, decoders kept loaded (warm) or not (cold), GetPicture\n\n");
+  std::printf(
+      "| payload | decoder alone | cold, memory | warm, memory | warm added | cold, file | "
+      "warm, file |\n|---|---|---|---|---|---|---|\n");
+  for (size_t bytes : {size_t{1} << 10, size_t{10} << 10, size_t{1} << 20}) {
+    const std::string bmp = MakeBmp(bytes);
+    const std::string cached = Wrap(bmp);
+    const std::string cache = options.work + "\\warm.qcx";
+    WriteFileBytes(cache, cached);
+    const auto time = [&](GetPictureFn get_picture, const char* buffer, LONG_PTR length,
+                          uint32_t flag) {
+      return Median(RunsFor(bytes) * 2, [&] {
+        unique_hlocal info, bits;
+        get_picture(buffer, length, flag, info.put(), bits.put(), nullptr, 0);
+      });
+    };
+    const auto memory = static_cast<LONG_PTR>(cached.size());
+    // One module at a time: a decoder mapped by anything else would make a
+    // cold request find it loaded.
+    double direct, cold_memory, cold_file, warm_memory, warm_file;
+    {
+      const unique_hmodule decoder(LoadLibraryA(options.decoder.c_str()));
+      direct = time(FindExport<GetPictureFn>(decoder.get(), "GetPicture"), bmp.data(),
+                    static_cast<LONG_PTR>(bmp.size()), tavok::kMemoryInput);
+    }
+    {
+      const unique_hmodule cold = LoadTavokWith(options, "cold", options.decoder, false);
+      const auto picture = FindExport<GetPictureFn>(cold.get(), "GetPicture");
+      cold_memory = time(picture, cached.data(), memory, tavok::kMemoryInput);
+      cold_file = time(picture, cache.c_str(), 0, tavok::kFileInput);
+    }
+    {
+      const unique_hmodule warm = LoadTavokWith(options, "warm", options.decoder, true);
+      const auto picture = FindExport<GetPictureFn>(warm.get(), "GetPicture");
+      warm_memory = time(picture, cached.data(), memory, tavok::kMemoryInput);
+      warm_file = time(picture, cache.c_str(), 0, tavok::kFileInput);
+    }
+    std::printf(
+        "| %s | %.3f ms | %.3f ms (%.2fx) | %.3f ms (%.2fx) | %.3f ms (%+.1f %%) | %.3f ms | "
+        "%.3f ms |\n",
+        SizeLabel(bytes).c_str(), direct * 1e3, cold_memory * 1e3, cold_memory / direct,
+        warm_memory * 1e3, warm_memory / direct, (warm_memory - direct) * 1e3,
+        (warm_memory / direct - 1) * 100, cold_file * 1e3, warm_file * 1e3);
+  }
+}
+
+struct ThreadWork {
+  static constexpr int kRequests = 400;
+  GetPictureFn get_picture;
+  const std::string* cache;
+};
+
+DWORD WINAPI RunThreadWork(LPVOID parameter) {
+  const ThreadWork& work = *static_cast<const ThreadWork*>(parameter);
+  for (int i = 0; i < ThreadWork::kRequests; ++i) {
+    unique_hlocal info, bits;
+    work.get_picture(work.cache->c_str(), 0, 0, info.put(), bits.put(), nullptr, 0);
+  }
+  return 0;
+}
+
+// Requests per second from 1, 2 and 4 threads, decoders kept loaded, all on
+// one cache file or each thread on its own.
+void Threads(const Options& options) {
+  std::printf("\n## Throughput, decoders kept loaded, GetPicture of a 10 KB BMP (file input)\n\n");
+  std::printf("| threads | same file | scaling | a file per thread | scaling |\n");
+  std::printf("|---|---|---|---|---|\n");
+  const unique_hmodule warm = LoadTavokWith(options, "threads", options.decoder, true);
+  auto get_picture = FindExport<GetPictureFn>(warm.get(), "GetPicture");
+  std::vector<std::string> caches;
+  for (int i = 0; i < 4; ++i) {
+    caches.push_back(options.work + "\\thread" + std::to_string(i) + ".qcx");
+    WriteFileBytes(caches.back(), Wrap(MakeBmp(10u << 10)));
+  }
+  const auto rate = [&](int threads, bool same) {
+    std::vector<HANDLE> handles;
+    std::vector<ThreadWork> work;
+    for (int t = 0; t < threads; ++t) work.push_back({get_picture, &caches[same ? 0 : t]});
+    const double start = Now();
+    for (ThreadWork& w : work) {
+      handles.push_back(CreateThread(nullptr, 0, &RunThreadWork, &w, 0, nullptr));
+    }
+    WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE, INFINITE);
+    const double elapsed = Now() - start;
+    for (HANDLE handle : handles) CloseHandle(handle);
+    return threads * ThreadWork::kRequests / elapsed;
+  };
+  rate(1, true);  // warms the decoder and the file cache
+  const double one_same = rate(1, true);
+  const double one_own = rate(1, false);
+  for (int threads : {1, 2, 4}) {
+    const double same = rate(threads, true);
+    const double own = rate(threads, false);
+    std::printf("| %d | %.0f/s | %.2fx | %.0f/s | %.2fx |\n", threads, same, same / one_same, own,
+                own / one_own);
   }
 }
 
@@ -345,6 +450,8 @@ int main(int argc, char** argv) {
   std::printf("# tavok benchmarks\n");
   const std::pair<const char*, std::function<void()>> sections[] = {
       {"delegation", [&] { DelegationOverhead(options); }},
+      {"warm", [&] { WarmAndCold(options); }},
+      {"threads", [&] { Threads(options); }},
       {"loading", [&] { DecoderLoading(options); }},
       {"input", [&] { InputLoading(options); }},
       {"probing", [&] { Probing(options); }},
