@@ -40,12 +40,15 @@ add_library(tavok_lib STATIC
   src/host/picture_input.cpp
   src/host/platform_lead_bytes.cpp
   src/host/plugin_info.cpp
+  src/host/system_calls.cpp
   src/placeholder/placeholder.cpp
   src/settings/module_lifecycle.cpp
   src/settings/settings_dialog.cpp
   src/settings/settings_file.cpp
 )
-target_link_libraries(tavok_lib PUBLIC tavok_pure gdi32 shell32 ole32 comctl32 comdlg32)
+# The system DLLs that only the placeholder and the dialog need are looked up
+# at their first call (host/system_calls): the plug-in links none of them.
+target_link_libraries(tavok_lib PUBLIC tavok_pure)
 target_link_libraries(tavok_lib PRIVATE tavok_no_throw)
 
 # The settings dialog's template, compiled to an object that the DLL itself

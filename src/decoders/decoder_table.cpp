@@ -14,23 +14,8 @@ DecoderPlugin g_entries[kMaxDecoders];
 int32_t g_count = 0;
 bool g_keep_loaded = false;
 
-// A critical section, not an SRW lock: those do not exist on Windows XP,
-// and importing one would keep the module from loading there.
-class CriticalSection {
- public:
-  CriticalSection() { InitializeCriticalSection(&section_); }
-  ~CriticalSection() { DeleteCriticalSection(&section_); }
-  CriticalSection(const CriticalSection&) = delete;
-  CriticalSection& operator=(const CriticalSection&) = delete;
-  void Enter() { EnterCriticalSection(&section_); }
-  void Leave() { LeaveCriticalSection(&section_); }
-
- private:
-  CRITICAL_SECTION section_;
-};
-
-CriticalSection g_table_lock;
-CriticalSection g_load_lock;
+critical_section g_table_lock;
+critical_section g_load_lock;
 TableLoader g_loader = nullptr;
 std::atomic<bool> g_loaded{true};
 
@@ -111,27 +96,25 @@ int32_t IndexOf(const wchar_t* path) {
 }  // namespace
 
 TableLock::TableLock() {
-  g_table_lock.Enter();
+  g_table_lock.enter();
 }
 
 TableLock::~TableLock() {
-  g_table_lock.Leave();
+  g_table_lock.leave();
 }
 
 void SetTableLoader(TableLoader loader) {
-  g_load_lock.Enter();
+  const scoped_lock lock(g_load_lock);
   g_loader = loader;
   g_loaded.store(loader == nullptr, std::memory_order_release);
-  g_load_lock.Leave();
 }
 
 void EnsureTableLoaded() {
   if (g_loaded.load(std::memory_order_acquire)) return;
-  g_load_lock.Enter();
+  const scoped_lock lock(g_load_lock);
   // Marked first: the loader registers decoders, and nothing it calls may
   // start it again.
   if (!g_loaded.exchange(true, std::memory_order_acq_rel) && g_loader != nullptr) g_loader();
-  g_load_lock.Leave();
 }
 
 void SetKeepDecodersLoaded(bool keep) {

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "host/system_calls.h"
+
 #include <utility>
 
 namespace tavok {
@@ -62,12 +64,11 @@ using unique_hmodule =
                   handle_traits::NullInvalid<HMODULE, decltype(&FreeLibrary), &FreeLibrary>>;
 using unique_file = unique_handle<HANDLE, handle_traits::File>;
 using unique_hdc =
-    unique_handle<HDC, handle_traits::NullInvalid<HDC, decltype(&DeleteDC), &DeleteDC>>;
-using unique_hbitmap =
-    unique_handle<HBITMAP,
-                  handle_traits::NullInvalid<HBITMAP, decltype(&DeleteObject), &DeleteObject>>;
-using unique_hicon =
-    unique_handle<HICON, handle_traits::NullInvalid<HICON, decltype(&DestroyIcon), &DestroyIcon>>;
+    unique_handle<HDC, handle_traits::NullInvalid<HDC, decltype(&sys::DeleteDC), &sys::DeleteDC>>;
+using unique_hbitmap = unique_handle<
+    HBITMAP, handle_traits::NullInvalid<HBITMAP, decltype(&sys::DeleteObject), &sys::DeleteObject>>;
+using unique_hicon = unique_handle<
+    HICON, handle_traits::NullInvalid<HICON, decltype(&sys::DestroyIcon), &sys::DestroyIcon>>;
 
 // Keeps a movable block locked for a scope.
 class local_lock {
@@ -93,16 +94,43 @@ class local_lock {
 // Selects a GDI object into a device context and selects the previous one back.
 class select_object {
  public:
-  select_object(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  select_object(HDC dc, HGDIOBJ object) : dc_(dc), previous_(sys::SelectObject(dc, object)) {}
   select_object(const select_object&) = delete;
   select_object& operator=(const select_object&) = delete;
   ~select_object() {
-    if (previous_ != nullptr && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+    if (previous_ != nullptr && previous_ != HGDI_ERROR) sys::SelectObject(dc_, previous_);
   }
 
  private:
   HDC dc_;
   HGDIOBJ previous_;
+};
+
+// A critical section, not an SRW lock: those do not exist on Windows XP, and
+// importing one would keep the module from loading there.
+class critical_section {
+ public:
+  critical_section() { InitializeCriticalSection(&section_); }
+  ~critical_section() { DeleteCriticalSection(&section_); }
+  critical_section(const critical_section&) = delete;
+  critical_section& operator=(const critical_section&) = delete;
+  void enter() { EnterCriticalSection(&section_); }
+  void leave() { LeaveCriticalSection(&section_); }
+
+ private:
+  CRITICAL_SECTION section_;
+};
+
+// Holds a critical section for a scope.
+class scoped_lock {
+ public:
+  explicit scoped_lock(critical_section& section) : section_(section) { section_.enter(); }
+  ~scoped_lock() { section_.leave(); }
+  scoped_lock(const scoped_lock&) = delete;
+  scoped_lock& operator=(const scoped_lock&) = delete;
+
+ private:
+  critical_section& section_;
 };
 
 // Initialises COM on the calling thread for a scope, as shell calls need it,
@@ -111,11 +139,11 @@ class select_object {
 class com_scope {
  public:
   com_scope()
-      : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+      : result_(sys::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
   com_scope(const com_scope&) = delete;
   com_scope& operator=(const com_scope&) = delete;
   ~com_scope() {
-    if (SUCCEEDED(result_)) CoUninitialize();
+    if (SUCCEEDED(result_)) sys::CoUninitialize();
   }
 
  private:

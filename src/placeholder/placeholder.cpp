@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/handles.h"
+#include "host/system_calls.h"
 
 namespace tavok {
 
@@ -17,11 +18,11 @@ PlaceholderSize g_size = {kDefaultPlaceholderSide, kDefaultPlaceholderSide};
 // Leaves pixels as they are (black) when the section or the icon is missing.
 void DrawShellIcon(const char* extension, const BITMAPINFO* header, int32_t width, int32_t height,
                    void* pixels, uint32_t image_size) {
-  unique_hdc dc(CreateCompatibleDC(nullptr));
+  unique_hdc dc(sys::CreateCompatibleDC(nullptr));
   if (!dc) return;
   void* section_pixels = nullptr;
   unique_hbitmap section(
-      CreateDIBSection(dc.get(), header, DIB_RGB_COLORS, &section_pixels, nullptr, 0));
+      sys::CreateDIBSection(dc.get(), header, DIB_RGB_COLORS, &section_pixels, nullptr, 0));
   if (!section || section_pixels == nullptr) return;
   select_object selected(dc.get(), section.get());
 
@@ -29,14 +30,14 @@ void DrawShellIcon(const char* extension, const BITMAPINFO* header, int32_t widt
   // Icons that shell extensions provide come back empty on a host's worker
   // thread that has no COM.
   const com_scope com;
-  SHGetFileInfoA(extension, FILE_ATTRIBUTE_NORMAL, &file_info, sizeof(file_info),
-                 SHGFI_ICON | SHGFI_USEFILEATTRIBUTES);
+  sys::SHGetFileInfoA(extension, FILE_ATTRIBUTE_NORMAL, &file_info, sizeof(file_info),
+                      SHGFI_ICON | SHGFI_USEFILEATTRIBUTES);
   unique_hicon icon(file_info.hIcon);
   if (!icon) return;
-  DrawIconEx(dc.get(), 0, 0, icon.get(), width, height, 0, nullptr, DI_NORMAL);
+  sys::DrawIconEx(dc.get(), 0, 0, icon.get(), width, height, 0, nullptr, DI_NORMAL);
   icon.reset();
   // GDI may batch drawing calls: finish them before reading the section.
-  GdiFlush();
+  sys::GdiFlush();
   std::memcpy(pixels, section_pixels, image_size);
 }
 
@@ -102,6 +103,10 @@ ResultCode RenderPlaceholderPicture(const char* name, HLOCAL* bitmap_info, HLOCA
     bitmap->biBitCount = 24;
     bitmap->biCompression = BI_RGB;
     bitmap->biSizeImage = image_size;
+    // The shell's icon lookup and drawing give wrong pixels now and then when
+    // several threads run them at once (seen under Wine): one at a time.
+    static critical_section drawing;
+    const scoped_lock lock(drawing);
     DrawShellIcon(extension, header.as<BITMAPINFO>(), width, height, pixels.get(), image_size);
   }
 

@@ -7,6 +7,7 @@
 
 #include "decoders/decoder_table.h"
 #include "host/exports.h"
+#include "host/system_calls.h"
 #include "host/plugin_info.h"
 #include "settings/module_lifecycle.h"
 #include "settings/resource_ids.h"
@@ -44,7 +45,7 @@ constexpr int kDescriptionColumnWidth = 400;
 constexpr LPARAM kRefreshOnly = 1;
 
 HWND List(HWND dialog) {
-  return GetDlgItem(dialog, IDC_DECODER_LIST);
+  return sys::GetDlgItem(dialog, IDC_DECODER_LIST);
 }
 
 void InsertColumn(HWND list, int index, const wchar_t* header, int width) {
@@ -54,12 +55,12 @@ void InsertColumn(HWND list, int index, const wchar_t* header, int width) {
   column.cx = width;
   column.pszText = const_cast<wchar_t*>(header);
   column.iSubItem = index;
-  SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
+  sys::SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
 }
 
 void SetUpList(HWND dialog) {
   const HWND list = List(dialog);
-  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+  sys::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
   InsertColumn(list, 0, kPathHeader, kPathColumnWidth);
   InsertColumn(list, 1, kDescriptionHeader, kDescriptionColumnWidth);
 }
@@ -73,7 +74,7 @@ int32_t ListedCount() {
 // disables the buttons: Add and Delete enable them when a change allows.
 void Fill(HWND dialog) {
   const HWND list = List(dialog);
-  SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+  sys::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
   for (int32_t i = 0; i < DecoderCount(); ++i) {
     DecoderPlugin& entry = DecoderAt(i);
     LVITEMW row = {};
@@ -81,21 +82,22 @@ void Fill(HWND dialog) {
     row.iItem = i;
     row.pszText = entry.path;
     row.lParam = i;
-    SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
+    sys::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
     // Decoders describe themselves in the ANSI code page.
     wchar_t text[kDecoderDescriptionSize] = {};
     MultiByteToWideChar(CP_ACP, 0, entry.description, -1, text, kDecoderDescriptionSize);
     LVITEMW description = {};
     description.iSubItem = 1;
     description.pszText = text;
-    SendMessageW(list, LVM_SETITEMTEXTW, i, reinterpret_cast<LPARAM>(&description));
+    sys::SendMessageW(list, LVM_SETITEMTEXTW, i, reinterpret_cast<LPARAM>(&description));
   }
-  if (ListedCount() >= kMaxDecoders) EnableWindow(GetDlgItem(dialog, IDC_ADD_DECODER), FALSE);
-  if (DecoderCount() == 0) EnableWindow(GetDlgItem(dialog, IDC_DELETE_DECODER), FALSE);
+  if (ListedCount() >= kMaxDecoders)
+    sys::EnableWindow(sys::GetDlgItem(dialog, IDC_ADD_DECODER), FALSE);
+  if (DecoderCount() == 0) sys::EnableWindow(sys::GetDlgItem(dialog, IDC_DELETE_DECODER), FALSE);
 }
 
 void Refresh(HWND dialog) {
-  SendMessageW(dialog, WM_INITDIALOG, 0, kRefreshOnly);
+  sys::SendMessageW(dialog, WM_INITDIALOG, 0, kRefreshOnly);
 }
 
 // sender is the button that sent the command.
@@ -112,12 +114,12 @@ INT_PTR Add(HWND dialog, HWND sender) {
   request.nMaxFile = MAX_PATH;
   request.lpstrTitle = kAddTitle;
   request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetOpenFileNameW(&request)) return TRUE;
+  if (!sys::GetOpenFileNameW(&request)) return TRUE;
   // A refused file (listed already, this module, no import plug-in, a full
   // table) changes nothing and, like every failure here, shows nothing.
   if (!RegisterDecoder(path)) return TRUE;
-  if (ListedCount() >= kMaxDecoders) EnableWindow(sender, FALSE);
-  EnableWindow(GetDlgItem(dialog, IDC_DELETE_DECODER), TRUE);
+  if (ListedCount() >= kMaxDecoders) sys::EnableWindow(sender, FALSE);
+  sys::EnableWindow(sys::GetDlgItem(dialog, IDC_DELETE_DECODER), TRUE);
   Refresh(dialog);
   return TRUE;
 }
@@ -127,11 +129,11 @@ INT_PTR Delete(HWND dialog, HWND sender) {
   // selection mark stays on a row the user has deselected, so only a
   // selected row counts; an index past the rows changes nothing at all.
   const int32_t index = static_cast<int32_t>(
-      SendMessageW(List(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+      sys::SendMessageW(List(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
   if (index < 0 || index >= DecoderCount()) return FALSE;
   RemoveDecoder(index);
-  if (DecoderCount() == 0) EnableWindow(sender, FALSE);
-  EnableWindow(GetDlgItem(dialog, IDC_ADD_DECODER), TRUE);
+  if (DecoderCount() == 0) sys::EnableWindow(sender, FALSE);
+  sys::EnableWindow(sys::GetDlgItem(dialog, IDC_ADD_DECODER), TRUE);
   Refresh(dialog);
   return TRUE;
 }
@@ -142,7 +144,7 @@ void ReportSaveFailure(HWND dialog) {
   lstrcpyW(text, kSaveFailed);
   lstrcatW(text, L"\r\n");
   lstrcatW(text, SettingsPath());
-  MessageBoxW(dialog, text, L"tavok", MB_OK | MB_ICONWARNING);
+  sys::MessageBoxW(dialog, text, L"tavok", MB_OK | MB_ICONWARNING);
 }
 
 INT_PTR OnCommand(HWND dialog, WORD id, WORD notification, HWND sender) {
@@ -154,12 +156,12 @@ INT_PTR OnCommand(HWND dialog, WORD id, WORD notification, HWND sender) {
         ReportSaveFailure(dialog);
         return TRUE;
       }
-      EndDialog(dialog, IDOK);
+      sys::EndDialog(dialog, IDOK);
       return TRUE;
     case IDCANCEL:
       // Nothing is written and nothing undone: changes made while the
       // dialog was open stay in the running module.
-      EndDialog(dialog, IDCANCEL);
+      sys::EndDialog(dialog, IDCANCEL);
       return TRUE;
     case IDC_ADD_DECODER:
       if (notification != BN_CLICKED || ListedCount() >= kMaxDecoders) return FALSE;
@@ -183,16 +185,16 @@ extern "C" int32_t __stdcall ConfigurationDlg(HWND parent, int32_t function) {
     case kAboutBox: {
       wchar_t text[128] = {};
       CopyPluginInfoW(1, text, 127);
-      MessageBoxW(parent, text, L"About", MB_OK);
+      sys::MessageBoxW(parent, text, L"About", MB_OK);
       return 0;
     }
     case kSettingsDialog:
       EnsureTableLoaded();
-      InitCommonControls();
+      sys::InitCommonControls();
       // The dialog's own result (OK or cancelled, or -1 when it could not be
       // created) is not the host's business.
-      DialogBoxParamW(ModuleHandle(), MAKEINTRESOURCEW(IDD_SETTINGS), parent, SettingsDialogProc,
-                      0);
+      sys::DialogBoxParamW(ModuleHandle(), MAKEINTRESOURCEW(IDD_SETTINGS), parent,
+                           SettingsDialogProc, 0);
       return 0;
     default:
       return -1;
@@ -204,7 +206,7 @@ namespace tavok {
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CLOSE:
-      EndDialog(dialog, IDCANCEL);
+      sys::EndDialog(dialog, IDCANCEL);
       return TRUE;
     case WM_INITDIALOG:
       if (lparam != kRefreshOnly) SetUpList(dialog);

@@ -145,8 +145,14 @@ int32_t ListToSave(const wchar_t* list[kMaxDecoders]) {
 // Writes the list into the file at path, keys beyond it removed. The profile
 // functions report each write's failure.
 bool WriteList(const wchar_t* path, const wchar_t* const list[], int32_t count) {
-  wchar_t text[12];
-  wsprintfW(text, L"%d", static_cast<int>(count));
+  // 0 to 10.
+  wchar_t text[3] = {};
+  if (count >= 10) {
+    text[0] = L'1';
+    text[1] = static_cast<wchar_t>(L'0' + count - 10);
+  } else {
+    text[0] = static_cast<wchar_t>(L'0' + count);
+  }
   if (!WritePrivateProfileStringW(kDecoderSection, L"Count", text, path)) return false;
   for (int32_t i = 0; i < kMaxDecoders; ++i) {
     wchar_t key[6];

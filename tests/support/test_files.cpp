@@ -9,24 +9,25 @@
 namespace tavok::testing {
 namespace {
 
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+// In UTF-16: tests make files that the ANSI code page cannot name.
+void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(child);
       } else {
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(child.c_str());
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(child.c_str());
       }
-    } while (FindNextFileA(find, &data));
+    } while (FindNextFileW(find, &data));
     FindClose(find);
   }
-  RemoveDirectoryA(path.c_str());
+  RemoveDirectoryW(path.c_str());
 }
 
 }  // namespace
@@ -59,14 +60,14 @@ ScratchFolder::ScratchFolder() {
   static std::atomic<int> counter{0};
   path_ = ProgramFolder() + "\\scratch-" + std::to_string(GetCurrentProcessId()) + "-" +
           std::to_string(counter++);
-  RemoveTree(path_);
+  RemoveTree(Widen(path_));
   if (!CreateDirectoryA(path_.c_str(), nullptr)) {
     throw std::runtime_error("cannot create " + path_);
   }
 }
 
 ScratchFolder::~ScratchFolder() {
-  RemoveTree(path_);
+  RemoveTree(Widen(path_));
 }
 
 std::string ScratchFolder::Join(const std::string& name) const {

@@ -141,7 +141,9 @@ class Concurrency : public ::testing::Test {
       workers.emplace_back([&, t] {
         for (int i = 0; i < count; ++i) {
           const size_t at = (static_cast<size_t>(t) * 7 + i) % requests_.size();
-          if (inputs_.Answer(requests_[at]) != expected_[at]) ++mismatches;
+          if (inputs_.Answer(requests_[at]) != expected_[at] && mismatches++ == 0) {
+            first_mismatch_ = at;
+          }
         }
       });
     }
@@ -151,6 +153,13 @@ class Concurrency : public ::testing::Test {
     return mismatches.load();
   }
 
+  std::string Describe(size_t at) const {
+    const Request& r = requests_[at];
+    return "request kind " + std::to_string(r.kind) + ", file " + std::to_string(r.file) +
+           (r.memory ? ", memory" : ", by name");
+  }
+
+  std::atomic<size_t> first_mismatch_{0};
   testing::FixtureLog log_;
   ScratchFolder folder_;
   Inputs inputs_{folder_};
@@ -163,7 +172,8 @@ TEST_F(Concurrency, ThreadsGetTheAnswersTheyGetAloneWhileTheTableChanges) {
   for (bool warm : {false, true}) {
     SetKeepDecodersLoaded(warm);
     for (int threads : {1, 2, 4, 8}) {
-      EXPECT_EQ(Run(threads, count / 2), 0) << threads << " threads, warm " << warm;
+      EXPECT_EQ(Run(threads, count / 2), 0)
+          << threads << " threads, warm " << warm << ", first: " << Describe(first_mismatch_);
     }
   }
   SetKeepDecodersLoaded(false);
@@ -177,7 +187,7 @@ TEST_F(Concurrency, FourThreadsLeaveNothingBehind) {
   const int count = RequestsPerThread();
   Run(4, 20);  // the heaps and the loader settle first
   const testing::ProcessUsage before = testing::CurrentUsage();
-  EXPECT_EQ(Run(4, count), 0);
+  EXPECT_EQ(Run(4, count), 0) << "first: " << Describe(first_mismatch_);
   const testing::ProcessUsage after = testing::CurrentUsage();
   EXPECT_LE(after.handles, before.handles + 4);
   EXPECT_LE(after.private_bytes, before.private_bytes + (1u << 20));
