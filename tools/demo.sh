@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The main job: builds everything, writes sample cache files (a PNG fetched
 # from a URL with a query string, a JPEG, a GIF, the PNG again under a file
-# name that the ANSI code page cannot spell, and a .zip download that no
-# decoder takes), and for each build, tavok.spi (32-bit) and tavok.sph
+# name that the ANSI code page cannot spell and under a URL without an
+# extension, and a .zip download that no decoder takes), and for each build, tavok.spi (32-bit) and tavok.sph
 # (64-bit), a plug-in folder whose tavok.ini lists the example decoder of the
 # same build. Each cache file is rendered through tavok with spi-render under
 # Wine into out/demo/<build>/ as .bmp, by the Unicode entry points and by the
@@ -38,9 +38,12 @@ tools/qcx-wrap.py "http://example.com/photos/sample.png" "$out/downloads/sample.
   "$out/cache/$foreign"
 tools/qcx-wrap.py "http://example.com/files/archive.zip" "$out/downloads/archive.zip" \
   "$out/cache/zip-download.qcx"
+# A URL without an extension: only AskEveryDecoder=1 finds its decoder.
+tools/qcx-wrap.py "http://example.com/avatar/1234" "$out/downloads/sample.png" \
+  "$out/cache/avatar-download.qcx"
 download_of() {
   case $1 in
-    png-download.qcx | "$foreign") echo sample.png ;;
+    png-download.qcx | avatar-download.qcx | "$foreign") echo sample.png ;;
     jpeg-download.qcx) echo sample.jpg ;;
     gif-download.qcx) echo sample.gif ;;
     *) echo ;;
@@ -61,6 +64,7 @@ for build in mingw:win32:spi mingw64:win64:sph; do
   cp "$bin/tavok.$ext" "$bin/ifwic.$ext" "$folder/plugins/"
   printf '[SPI]\r\nCount=1\r\nPath0=ifwic.%s\r\n[Icon]\r\nWidth=64\r\nHeight=64\r\n' "$ext" \
     >"$folder/plugins/tavok.ini"
+  printf '[Options]\r\nAskEveryDecoder=1\r\n' >>"$folder/plugins/tavok.ini"
 
   echo "#### tavok.$ext ($arch)"
   for cache in "$out"/cache/*.qcx; do

@@ -13,6 +13,7 @@ namespace {
 DecoderPlugin g_entries[kMaxDecoders];
 int32_t g_count = 0;
 bool g_keep_loaded = false;
+bool g_ask_every_decoder = false;
 
 critical_section g_table_lock;
 critical_section g_load_lock;
@@ -127,6 +128,11 @@ bool KeepDecodersLoaded() {
   return g_keep_loaded;
 }
 
+void SetAskEveryDecoder(bool ask) {
+  const TableLock lock;
+  g_ask_every_decoder = ask;
+}
+
 int32_t DecoderCount() {
   const TableLock lock;
   return g_count;
@@ -173,14 +179,13 @@ int RegisterDecoder(const wchar_t* path) {
 int32_t FindDecoder(uint8_t category, const uint8_t* payload, int32_t payload_size,
                     const char* name, const char* extension, DecoderPlugin* chosen) {
   EnsureTableLoaded();
-  if (extension == nullptr) {
-    extension = FindLastChar(name, '.');
-    if (extension == nullptr) return -1;
-  }
+  if (extension == nullptr) extension = FindLastChar(name, '.');
   if (payload_size == 0) return -1;
 
   // The entries that may apply, copied under the lock: the table may change
-  // while their decoders run.
+  // while their decoders run. Those whose patterns match come first; with the
+  // fallback on, every other entry follows in table order, so that each is
+  // asked once at most.
   struct Candidate {
     int32_t index;
     wchar_t path[kDecoderPathSize];
@@ -188,11 +193,14 @@ int32_t FindDecoder(uint8_t category, const uint8_t* payload, int32_t payload_si
   int32_t count = 0;
   {
     const TableLock lock;
-    for (int32_t i = 0; i < g_count; ++i) {
-      const DecoderPlugin& entry = g_entries[i];
-      if (entry.category != category || !entry.MatchesExtension(extension)) continue;
-      candidates[count].index = i;
-      lstrcpynW(candidates[count++].path, entry.path, kDecoderPathSize);
+    for (int pass = 0; pass < (g_ask_every_decoder ? 2 : 1); ++pass) {
+      for (int32_t i = 0; i < g_count; ++i) {
+        const DecoderPlugin& entry = g_entries[i];
+        const bool matches = extension != nullptr && entry.MatchesExtension(extension);
+        if (entry.category != category || matches != (pass == 0)) continue;
+        candidates[count].index = i;
+        lstrcpynW(candidates[count++].path, entry.path, kDecoderPathSize);
+      }
     }
   }
   for (int32_t i = 0; i < count; ++i) {

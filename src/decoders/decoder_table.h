@@ -38,6 +38,10 @@ void EnsureTableLoaded();
 void SetKeepDecodersLoaded(bool keep);
 bool KeepDecodersLoaded();
 
+// With it on, a payload that no decoder whose patterns match takes is offered
+// to every other entry, in table order, before the placeholder is drawn.
+void SetAskEveryDecoder(bool ask);
+
 int32_t DecoderCount();
 // Entry index, 0 to DecoderCount() - 1; read it under a TableLock where
 // another thread may change the table.
@@ -51,7 +55,8 @@ int RegisterDecoder(const char* path);
 
 // The index of the first entry in table order whose category is category,
 // whose patterns match the extension (taken from name when extension is null)
-// and whose IsSupported accepts the payload; -1 when none does. The accepting
+// and whose IsSupported accepts the payload; with SetAskEveryDecoder on, else
+// the first other entry that accepts it; -1 when none does. The accepting
 // decoder is left loaded in *chosen, the request's own reference, which the
 // caller hands to ReleaseDecoder.
 int32_t FindDecoder(uint8_t category, const uint8_t* payload, int32_t payload_size,

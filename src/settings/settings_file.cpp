@@ -235,6 +235,7 @@ int32_t KeptEntryCount() {
 void LoadSettings() {
   UnloadAllDecoders();
   SetKeepDecodersLoaded(false);
+  SetAskEveryDecoder(false);
   g_kept_count = 0;
   g_loaded_count = 0;
   if (!FindSettingsPath(g_settings_path)) return;
@@ -266,6 +267,8 @@ void LoadSettings() {
 
   SetKeepDecodersLoaded(
       GetPrivateProfileIntW(kOptionsSection, L"KeepDecodersLoaded", 0, g_settings_path) != 0);
+  SetAskEveryDecoder(
+      GetPrivateProfileIntW(kOptionsSection, L"AskEveryDecoder", 0, g_settings_path) != 0);
   const int32_t width = static_cast<int32_t>(
       GetPrivateProfileIntW(kIconSection, L"Width", kDefaultPlaceholderSide, g_settings_path));
   const int32_t height = static_cast<int32_t>(

@@ -143,6 +143,55 @@ TEST_F(PictureRequests, DescriptionComesFromTheDecoderOrThePlaceholder) {
   EXPECT_EQ(picture.bits_size, 10u * 60);  // rows of 60 bytes, already a multiple of 4
 }
 
+// With [Options] AskEveryDecoder=1, a payload that no decoder whose patterns
+// match takes is offered to every other decoder in table order, each asked
+// once, and both requests make the same choice. The fixtures accept any
+// payload except fx_decline, which declares *.png and *.jpg.
+TEST_F(PictureRequests, TheFallbackAsksEveryOtherDecoderOnceInTableOrder) {
+  struct Case {
+    const char* label;
+    Lines decoders;
+    const char* url;
+    bool ask_every;
+    Lines asked;         // by one request, in order
+    std::string served;  // empty: the placeholder
+  } cases[] = {
+      {"extensionless name", {"fx_decline", "fx_png"}, "http://h/img/rgb", true,
+       {"fx_decline", "fx_png"}, "fx_png"},
+      {"folder URL", {"fx_decline", "fx_png"}, "http://h/img/", true, {"fx_decline", "fx_png"},
+       "fx_png"},
+      {"mislabelled extension", {"fx_decline", "fx_png"}, "http://h/img/photo.jpg", true,
+       {"fx_decline", "fx_png"}, "fx_png"},
+      {"the second pass keeps table order", {"fx_decline", "fx_jpeg", "fx_png"},
+       "http://h/avatar/1234", true, {"fx_decline", "fx_jpeg"}, "fx_jpeg"},
+      {"no decoder takes it", {"fx_decline"}, "http://h/thumb?id=9", true, {"fx_decline"}, ""},
+      {"off: extensionless", {"fx_decline", "fx_png"}, "http://h/img/rgb", false, {}, ""},
+      {"off: mislabelled", {"fx_decline", "fx_png"}, "http://h/img/photo.jpg", false,
+       {"fx_decline"}, ""},
+  };
+  const auto names = [](const Lines& lines) {
+    Lines first_words;
+    for (const std::string& line : lines) first_words.push_back(line.substr(0, line.find(' ')));
+    return first_words;
+  };
+  for (const Case& c : cases) {
+    Load(c.decoders, c.ask_every ? "[Options]\r\nAskEveryDecoder=1\r\n" : "");
+    const std::string path = WriteCache("f.qcx", HeaderFor(c.url), "\x89PNG payload");
+    HostPictureInfo info;
+    std::string text;
+    ASSERT_EQ(Info(path, &info, &text), 0) << c.label;
+    const Delivered picture = Picture(path);
+    ASSERT_EQ(picture.result, 0) << c.label;
+    Lines asked_twice = c.asked;
+    asked_twice.insert(asked_twice.end(), c.asked.begin(), c.asked.end());
+    EXPECT_EQ(names(log_.Events({"IsSupported"})), asked_twice) << c.label;
+    const Lines served = c.served.empty() ? Lines{} : Lines{c.served, c.served};
+    EXPECT_EQ(names(log_.Events({"GetPictureInfo", "GetPicture "})), served) << c.label;
+    EXPECT_EQ(info.width, c.served.empty() ? 48 : 4) << c.label;
+    EXPECT_EQ(picture.header.biWidth, info.width) << c.label;
+  }
+}
+
 TEST_F(PictureRequests, UnusableDecodersAndNamesGiveThePlaceholderWithoutLoading) {
   Load({"fx_png", "fx_jpeg"});
   struct Case {

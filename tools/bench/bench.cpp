@@ -108,7 +108,7 @@ std::string SizeLabel(size_t bytes) {
 }
 
 struct Options {
-  std::string tavok, decoder, fixture, work = ".";
+  std::string tavok, decoder, fixture, declining, work = ".";
   size_t max_mb = 64;
   size_t large_mb = 300;
   std::string only;  // one section by name, or all when empty
@@ -148,8 +148,7 @@ void DelegationOverhead(const Options& options) {
       auto decode = FindExport<GetPictureFn>(decoder.get(), "GetPicture");
       direct = Median(RunsFor(bytes), [&] {
         unique_hlocal info, bits;
-        decode(bmp.data(), static_cast<int32_t>(bmp.size()), 1, info.put(), bits.put(), nullptr,
-               0);
+        decode(bmp.data(), static_cast<int32_t>(bmp.size()), 1, info.put(), bits.put(), nullptr, 0);
       });
     }
 
@@ -269,6 +268,42 @@ void Threads(const Options& options) {
     const double own = rate(threads, false);
     std::printf("| %d | %.0f/s | %.2fx | %.0f/s | %.2fx |\n", threads, same, same / one_same, own,
                 own / one_own);
+  }
+}
+
+// A request that no decoder takes, with 1, 5 and 10 decoders listed that
+// decline everything: with AskEveryDecoder off, none is asked; on, each is,
+// loaded per request (cold) or kept loaded (warm).
+void Fallback(const Options& options) {
+  if (options.declining.empty()) return;
+  std::printf("\n## Falling through to the placeholder, GetPicture, extensionless URL\n\n");
+  std::printf("| decoders listed | fallback off | on, cold | on, warm |\n|---|---|---|---|\n");
+  const std::string cache = options.work + "\\fallback.qcx";
+  WriteFileBytes(cache, Wrap(std::string(4096, 'f'), "avatar-1234"));
+  for (int count : {1, 5, 10}) {
+    const auto time = [&](const char* name, const char* options_ini) {
+      const std::string folder = options.work + "\\" + name + std::to_string(count);
+      CreateDirectoryA(folder.c_str(), nullptr);
+      std::string ini = "[SPI]\r\nCount=" + std::to_string(count) + "\r\n";
+      for (int i = 0; i < count; ++i) {
+        const std::string decoder = "d" + std::to_string(i) + ".spi";
+        CopyFileA(options.declining.c_str(), (folder + "\\" + decoder).c_str(), FALSE);
+        ini += "Path" + std::to_string(i) + "=" + decoder + "\r\n";
+      }
+      WriteFileBytes(folder + "\\tavok.ini", ini + "[Options]\r\n" + options_ini);
+      const std::string path = folder + "\\" + tavok::kOwnFileName;
+      CopyFileA(options.tavok.c_str(), path.c_str(), FALSE);
+      const unique_hmodule tavok(LoadLibraryA(path.c_str()));
+      const auto get_picture = FindExport<GetPictureFn>(tavok.get(), "GetPicture");
+      return Median(51, [&] {
+        unique_hlocal info, bits;
+        get_picture(cache.c_str(), 0, 0, info.put(), bits.put(), nullptr, 0);
+      });
+    };
+    const double off = time("fallback-off", "AskEveryDecoder=0\r\n");
+    const double cold = time("fallback-cold", "AskEveryDecoder=1\r\n");
+    const double warm = time("fallback-warm", "AskEveryDecoder=1\r\nKeepDecodersLoaded=1\r\n");
+    std::printf("| %d | %.3f ms | %.3f ms | %.3f ms |\n", count, off * 1e3, cold * 1e3, warm * 1e3);
   }
 }
 
@@ -441,6 +476,7 @@ int main(int argc, char** argv) {
     if (flag == "--tavok") options.tavok = argv[i + 1];
     if (flag == "--decoder") options.decoder = argv[i + 1];
     if (flag == "--fixture") options.fixture = argv[i + 1];
+    if (flag == "--declining") options.declining = argv[i + 1];
     if (flag == "--work") options.work = argv[i + 1];
     if (flag == "--max-mb") options.max_mb = std::strtoul(argv[i + 1], nullptr, 10);
     if (flag == "--large-mb") options.large_mb = std::strtoul(argv[i + 1], nullptr, 10);
@@ -449,7 +485,8 @@ int main(int argc, char** argv) {
   if (options.tavok.empty() || options.decoder.empty() || options.fixture.empty()) {
     std::fprintf(stderr,
                  "usage: bench --tavok TAVOK.spi --decoder DECODER.spi --fixture FIXTURE.spi "
-                 "[--work FOLDER] [--max-mb N] [--large-mb N] [--only SECTION]\n");
+                 "[--declining FIXTURE.spi] [--work FOLDER] [--max-mb N] [--large-mb N] "
+                 "[--only SECTION]\n");
     return 64;
   }
   CreateDirectoryA(options.work.c_str(), nullptr);
@@ -458,6 +495,7 @@ int main(int argc, char** argv) {
       {"delegation", [&] { DelegationOverhead(options); }},
       {"warm", [&] { WarmAndCold(options); }},
       {"threads", [&] { Threads(options); }},
+      {"fallback", [&] { Fallback(options); }},
       {"loading", [&] { DecoderLoading(options); }},
       {"input", [&] { InputLoading(options); }},
       {"probing", [&] { Probing(options); }},
