@@ -15,6 +15,7 @@ int32_t g_count = 0;
 bool g_keep_loaded = false;
 bool g_ask_every_decoder = false;
 
+// Held only while the table is read or changed, never while a decoder runs.
 critical_section g_table_lock;
 critical_section g_load_lock;
 TableLoader g_loader = nullptr;
@@ -96,14 +97,6 @@ int32_t IndexOf(const wchar_t* path) {
 
 }  // namespace
 
-TableLock::TableLock() {
-  g_table_lock.enter();
-}
-
-TableLock::~TableLock() {
-  g_table_lock.leave();
-}
-
 void SetTableLoader(TableLoader loader) {
   const scoped_lock lock(g_load_lock);
   g_loader = loader;
@@ -119,22 +112,17 @@ void EnsureTableLoaded() {
 }
 
 void SetKeepDecodersLoaded(bool keep) {
-  const TableLock lock;
+  const scoped_lock lock(g_table_lock);
   g_keep_loaded = keep;
 }
 
-bool KeepDecodersLoaded() {
-  const TableLock lock;
-  return g_keep_loaded;
-}
-
 void SetAskEveryDecoder(bool ask) {
-  const TableLock lock;
+  const scoped_lock lock(g_table_lock);
   g_ask_every_decoder = ask;
 }
 
 int32_t DecoderCount() {
-  const TableLock lock;
+  const scoped_lock lock(g_table_lock);
   return g_count;
 }
 
@@ -151,7 +139,7 @@ int RegisterDecoder(const char* path) {
 
 int RegisterDecoder(const wchar_t* path) {
   {
-    const TableLock lock;
+    const scoped_lock lock(g_table_lock);
     if (g_count >= kMaxDecoders || IsRegistered(path)) return 0;
   }
   if (NamesThisModule(path)) return 0;
@@ -168,7 +156,7 @@ int RegisterDecoder(const wchar_t* path) {
   if (entry.QueryInfo(0, version, 10) == 0 || lstrcmpiA(version, "00IN") != 0) return 0;
   CollectDeclarations(entry);
   unique_hmodule library = entry.TakeLibrary();
-  const TableLock lock;
+  const scoped_lock lock(g_table_lock);
   // Another thread may have filled the table, or listed the same path, since.
   if (g_count >= kMaxDecoders || IsRegistered(entry.path)) return 0;
   g_entries[g_count].MoveFrom(entry);
@@ -192,7 +180,7 @@ int32_t FindDecoder(uint8_t category, const uint8_t* payload, int32_t payload_si
   } candidates[kMaxDecoders];
   int32_t count = 0;
   {
-    const TableLock lock;
+    const scoped_lock lock(g_table_lock);
     for (int pass = 0; pass < (g_ask_every_decoder ? 2 : 1); ++pass) {
       for (int32_t i = 0; i < g_count; ++i) {
         const DecoderPlugin& entry = g_entries[i];
@@ -216,7 +204,7 @@ void ReleaseDecoder(DecoderPlugin* used) {
   unique_hmodule library = used->TakeLibrary();
   if (!library) return;
   {
-    const TableLock lock;
+    const scoped_lock lock(g_table_lock);
     const int32_t index = g_keep_loaded ? IndexOf(used->path) : -1;
     if (index >= 0 && !g_entries[index].IsLoaded()) {
       g_entries[index].KeepLibrary(std::move(library));
@@ -229,7 +217,7 @@ void ReleaseDecoder(DecoderPlugin* used) {
 void RemoveDecoder(int32_t index) {
   unique_hmodule library;
   {
-    const TableLock lock;
+    const scoped_lock lock(g_table_lock);
     if (index < 0 || index >= g_count) return;
     library = g_entries[index].TakeLibrary();
     for (int32_t i = index; i < g_count - 1; ++i) g_entries[i].MoveFrom(g_entries[i + 1]);
@@ -240,7 +228,7 @@ void RemoveDecoder(int32_t index) {
 void UnloadAllDecoders(bool release_modules) {
   unique_hmodule libraries[kMaxDecoders];
   {
-    const TableLock lock;
+    const scoped_lock lock(g_table_lock);
     for (int32_t i = 0; i < g_count; ++i) {
       libraries[i] = g_entries[i].TakeLibrary();
       g_entries[i].ClearDeclarations();

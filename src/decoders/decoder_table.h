@@ -13,17 +13,6 @@ namespace tavok {
 
 constexpr int32_t kMaxDecoders = 10;
 
-// Holds the table's lock for a scope: the table's readers and writers outside
-// this file (the settings file, the dialog) take it while they read entries.
-// Never held while a decoder runs.
-class TableLock {
- public:
-  TableLock();
-  ~TableLock();
-  TableLock(const TableLock&) = delete;
-  TableLock& operator=(const TableLock&) = delete;
-};
-
 // What fills the table: run once, at the first call that needs the table,
 // rather than inside the loader's attach notification, where a decoder that
 // waits for a thread of its own would deadlock the host. Setting it (null for
@@ -36,15 +25,14 @@ void EnsureTableLoaded();
 // With it on, each decoder a request loads stays loaded, held by one
 // reference of the table, until it is removed or the table is emptied.
 void SetKeepDecodersLoaded(bool keep);
-bool KeepDecodersLoaded();
 
 // With it on, a payload that no decoder whose patterns match takes is offered
 // to every other entry, in table order, before the placeholder is drawn.
 void SetAskEveryDecoder(bool ask);
 
 int32_t DecoderCount();
-// Entry index, 0 to DecoderCount() - 1; read it under a TableLock where
-// another thread may change the table.
+// Entry index, 0 to DecoderCount() - 1. Only the thread that changes the
+// table (the dialog's) reads entries through it.
 DecoderPlugin& DecoderAt(int32_t index);
 
 // 1 when the module at path was accepted as an import plug-in of version
