@@ -29,6 +29,50 @@ debian_mirror() {
       END { flush() }' "$file"
   done | awk 'NR == 1'
 }
+# A mirror that is being synced answers some index files with the wrong size,
+# and apt-get update then exits non-zero although the indexes it did get may
+# hold every package needed: retry a few times, then go on with what there is.
+# The suites whose indexes failed are remembered in $unsynced.
+unsynced=()
+apt_update() {
+  local attempt log
+  log=$(mktemp)
+  for attempt in 1 2 3 4; do
+    if apt-get update -qq 2>"$log"; then
+      unsynced=()
+      rm -f "$log"
+      return 0
+    fi
+    mapfile -t unsynced < <(grep -oE 'Failed to fetch [^ ]*/dists/[^/ ]+' "$log" | sed 's|.*/dists/||' | sort -u)
+    ((attempt < 4)) && sleep $((attempt * 5))
+  done
+  cat "$log" >&2
+  rm -f "$log"
+  echo "install-deps: warning: apt-get update failed 4 times (a mirror may be mid-sync);" \
+    "going on with the package lists there are" >&2
+}
+# Installs packages $@ (from the release named by $release, when set), naming
+# them on failure. A suite that has an index for one architecture and not the
+# other offers versions that multiarch packages (wine32:i386 beside wine64)
+# cannot match, so the install is tried once more with those suites held back
+# below the rest.
+apt_install() {
+  local pin=/etc/apt/preferences.d/tavok-unsynced suite
+  apt-get install -y -qq --no-install-recommends ${release:+-t "$release"} "$@" >/dev/null && return 0
+  if ((${#unsynced[@]})); then
+    echo "install-deps: warning: retrying without the newer versions of ${unsynced[*]}" >&2
+    for suite in "${unsynced[@]}"; do
+      printf 'Package: *\nPin: release n=%s\nPin-Priority: 90\n\n' "$suite"
+    done >"$pin"
+    local status=0
+    apt-get install -y -qq --no-install-recommends ${release:+-t "$release"} "$@" >/dev/null || status=$?
+    rm -f "$pin"
+    ((status == 0)) && return 0
+  fi
+  echo "install-deps: could not install: $*" >&2
+  echo "install-deps: a package mirror may be mid-sync; try again in a while" >&2
+  exit 1
+}
 have_cmd() { command -v "$1" >/dev/null 2>&1; }
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
@@ -61,8 +105,8 @@ if ((${#need[@]})); then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  apt_update
+  apt_install "${need[@]}"
 fi
 
 # The cross compilers must use the posix thread model, which GoogleTest needs.
@@ -93,10 +137,10 @@ if ! /lib/ld-linux.so.2 --help >/dev/null 2>&1; then
         exit 1
       fi
       echo "deb $mirror $codename-backports main" >/etc/apt/sources.list.d/tavok-backports.list
-      apt-get update -qq
-      apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static >/dev/null
+      apt_update
+      release=bookworm-backports apt_install qemu-user-static
     else
-      apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+      apt_install qemu-user-static
     fi
   fi
   mountpoint -q /proc/sys/fs/binfmt_misc || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
