@@ -32,6 +32,7 @@ function(tavok_def_file def suffix out_var)
 endfunction()
 
 add_library(tavok_lib STATIC
+  src/decoders/decoder_lock.cpp
   src/decoders/decoder_plugin.cpp
   src/decoders/decoder_table.cpp
   src/decoders/picture_requests.cpp
@@ -67,11 +68,14 @@ add_custom_command(OUTPUT ${TAVOK_DIALOG_OBJ}
 set_source_files_properties(${TAVOK_DIALOG_OBJ} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
 
 tavok_def_file(${PROJECT_SOURCE_DIR}/src/host/tavok.def ${TAVOK_PLUGIN_SUFFIX} TAVOK_DEF)
-add_library(tavok SHARED ${TAVOK_DEF} ${TAVOK_DIALOG_OBJ})
+# Linked as C, without the C++ library (see src/host/cxx_runtime.cpp): a host
+# may load and free the plug-in thousands of times, and each load must leave
+# nothing behind.
+add_library(tavok SHARED ${TAVOK_DEF} ${TAVOK_DIALOG_OBJ} src/host/cxx_runtime.cpp)
 set_target_properties(tavok PROPERTIES PREFIX "" SUFFIX ${TAVOK_PLUGIN_SUFFIX} OUTPUT_NAME tavok
-                      LINKER_LANGUAGE CXX)
+                      LINKER_LANGUAGE C)
 target_link_libraries(tavok PRIVATE tavok_no_throw -Wl,--whole-archive tavok_lib tavok_pure
-                      -Wl,--no-whole-archive ${TAVOK_STATIC_LINK})
+                      -Wl,--no-whole-archive -static -static-libgcc)
 
 add_subdirectory(tools)
 

@@ -17,4 +17,5 @@ mkdir -p "$work"
 tools/wine-run.sh "$bin/bench.exe" --tavok "$(winepath -w "$bin/tavok.$ext")" \
   --decoder "$(winepath -w "$bin/ifwic.$ext")" --fixture "$(winepath -w "$bin/fx_png.spi")" \
   --declining "$(winepath -w "$bin/fx_decline.spi")" \
+  --second-fixture "$(winepath -w "$bin/fx_jpeg.spi")" \
   --work "$(winepath -w "$work")" --max-mb "${1:-64}" "${@:2}" | tr -d '\r'

@@ -1,5 +1,6 @@
 #include "container/cache_container.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -13,6 +14,12 @@ int32_t ReadHeaderLength(const uint8_t* data) {
                        (static_cast<uint32_t>(data[2]) << 16) |
                        (static_cast<uint32_t>(data[3]) << 24);
   return static_cast<int32_t>(raw);
+}
+
+// At most count bytes of text from at on, at never past its end: the module
+// links no C++ runtime for string_view's substr to throw with.
+std::string_view Slice(std::string_view text, size_t at, size_t count = std::string_view::npos) {
+  return std::string_view(text.data() + at, std::min(count, text.size() - at));
 }
 
 bool HasCacheExtension(const char* name) {
@@ -91,22 +98,22 @@ SourceName ExtractSourceName(const uint8_t* data) {
                           header_length > 0 ? static_cast<size_t>(header_length) : 0);
   // The header ends early at a zero byte, like any C string.
   const size_t zero = header.find('\0');
-  if (zero != std::string_view::npos) header = header.substr(0, zero);
+  if (zero != std::string_view::npos) header = Slice(header, 0, zero);
 
   const size_t key = FindText(header, "URL=");
   if (key == std::string_view::npos) return source;
-  const std::string_view value = header.substr(key + 4);
+  const std::string_view value = Slice(header, key + 4);
   const size_t line_end = FindText(value, "\r\n");
   if (line_end == std::string_view::npos) return source;
-  source.url = value.substr(0, line_end);
+  source.url = Slice(value, 0, line_end);
 
   // The query starts at the first "?" and the fragment at the first "#"; a
   // path that holds either writes it escaped. The name is the last segment of
   // what comes before.
-  const std::string_view path = source.url.substr(0, FindFirstOf(source.url, '?', '#'));
+  const std::string_view path = Slice(source.url, 0, FindFirstOf(source.url, '?', '#'));
   const size_t slash = FindLastChar(path, '/');
   if (slash == std::string_view::npos) return source;
-  const std::string_view name = path.substr(slash + 1, sizeof(source.name) - 1);
+  const std::string_view name = Slice(path, slash + 1, sizeof(source.name) - 1);
   std::memcpy(source.name, name.data(), name.size());
   source.name[name.size()] = '\0';
   return source;

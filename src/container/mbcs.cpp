@@ -71,7 +71,7 @@ size_t FindLastChar(std::string_view text, char c) {
 
 size_t FindText(std::string_view text, std::string_view needle) {
   for (size_t at = 0; at + needle.size() <= text.size(); at += CharWidthIn(text, at)) {
-    if (text.compare(at, needle.size(), needle) == 0) return at;
+    if (std::memcmp(text.data() + at, needle.data(), needle.size()) == 0) return at;
   }
   return std::string_view::npos;
 }

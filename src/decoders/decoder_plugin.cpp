@@ -5,6 +5,7 @@
 
 #include "container/file_paths.h"
 #include "container/mbcs.h"
+#include "decoders/decoder_lock.h"
 
 namespace tavok {
 namespace {
@@ -72,6 +73,20 @@ HLOCAL TextHandleIn(const uint8_t (&record)[sizeof(PictureInfo)]) {
 }
 #endif
 
+// From a full path, the libraries a decoder ships beside it come from its own
+// folder first. Where the loader knows the restricted search (the system has
+// AddDllDirectory: Windows 8 on, 7 and Vista with their update), the rest come
+// from the system's folders only: never from the host's current folder, which
+// is usually the folder being browsed. Elsewhere the altered search order is
+// the best there is; it searches the current folder after the system's. The
+// process's own search path is the host's, and is left alone.
+DWORD FullPathLoadFlags() {
+  const bool restricted_search =
+      FindExport<FARPROC>(GetModuleHandleA("kernel32.dll"), "AddDllDirectory") != nullptr;
+  return restricted_search ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+                           : LOAD_WITH_ALTERED_SEARCH_PATH;
+}
+
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
@@ -103,10 +118,8 @@ int DecoderPlugin::Load() {
   // A listed decoder that is missing or broken must not make the platform put
   // up an error box in the middle of the user's viewer.
   const QuietLoaderErrors quiet;
-  // From a full path, the libraries a decoder ships beside it are found in
-  // its own folder first, and the current folder is not searched before the
-  // system's. A relative path (only tests register one) loads as written.
-  library_.reset(IsFullPath(path) ? LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)
+  // A relative path (only tests register one) loads as written.
+  library_.reset(IsFullPath(path) ? LoadLibraryExW(path, nullptr, FullPathLoadFlags())
                                   : LoadLibraryW(path));
   return library_ ? 1 : 0;
 }
@@ -123,6 +136,7 @@ int32_t DecoderPlugin::QueryInfo(int32_t number, char* buffer, int32_t length) {
   // Zeroed first: a decoder may report more than it wrote, or a negative
   // count, and what it did not write must not be taken for text.
   std::memset(buffer, 0, static_cast<size_t>(length) + 1);
+  const decoder_call call(library_.get());
   const int32_t n = get_plugin_info(number, buffer, length);
   if (n < 1) {
     buffer[0] = '\0';
@@ -136,6 +150,7 @@ int32_t DecoderPlugin::QueryInfo(int32_t number, char* buffer, int32_t length) {
 int32_t DecoderPlugin::QuerySupported(const char* name, const void* head) {
   auto is_supported = Lookup<IsSupportedFn>("IsSupported");
   if (is_supported == nullptr) return 0;
+  const decoder_call call(library_.get());
   return is_supported(name, reinterpret_cast<ULONG_PTR>(head));
 }
 
@@ -152,6 +167,7 @@ int32_t DecoderPlugin::QueryPictureInfo(const void* data, int32_t size, uint32_t
   // read back by where the decoder wrote.
   uint8_t record[sizeof(PictureInfo)];
   std::memset(record, kRecordFill, sizeof(record));
+  const decoder_call call(library_.get());
   const int32_t result = get_picture_info(static_cast<const char*>(data), size, flag,
                                           reinterpret_cast<PictureInfo*>(record));
   *info = PictureInfo{};
@@ -161,6 +177,7 @@ int32_t DecoderPlugin::QueryPictureInfo(const void* data, int32_t size, uint32_t
 #else
   // A decoder that writes no handle hands over no text.
   info->text = nullptr;
+  const decoder_call call(library_.get());
   return get_picture_info(static_cast<const char*>(data), size, flag, info);
 #endif
 }
@@ -170,6 +187,7 @@ int32_t DecoderPlugin::QueryPicture(const void* data, int32_t size, uint32_t fla
                                     ProgressCallback progress, LONG_PTR user) {
   auto get_picture = Lookup<GetPictureFn>("GetPicture");
   if (get_picture == nullptr) return kMissingEntryPoint;
+  const decoder_call call(library_.get());
   return get_picture(static_cast<const char*>(data), size, flag, bitmap_info, bitmap_bits,
                      progress != nullptr ? progress : &NeverAbort, user);
 }

@@ -20,6 +20,8 @@ critical_section g_table_lock;
 critical_section g_load_lock;
 TableLoader g_loader = nullptr;
 std::atomic<bool> g_loaded{true};
+// Set while the loader runs, under g_load_lock: only the loading thread sees it.
+bool g_loading = false;
 
 // The module this code is part of: tavok.spi or tavok.sph in the product, the test
 // program in unit tests.
@@ -105,10 +107,17 @@ void SetTableLoader(TableLoader loader) {
 
 void EnsureTableLoaded() {
   if (g_loaded.load(std::memory_order_acquire)) return;
+  // Every other caller waits here until the table is whole: one that went on
+  // would find it empty, draw placeholders, or save an empty list.
   const scoped_lock lock(g_load_lock);
-  // Marked first: the loader registers decoders, and nothing it calls may
-  // start it again.
-  if (!g_loaded.exchange(true, std::memory_order_acq_rel) && g_loader != nullptr) g_loader();
+  // The lock is recursive: a decoder that calls back into tavok while it is
+  // being registered comes back here on the loading thread, and goes on with
+  // the table as far as it is filled.
+  if (g_loaded.load(std::memory_order_relaxed) || g_loading) return;
+  g_loading = true;
+  if (g_loader != nullptr) g_loader();
+  g_loading = false;
+  g_loaded.store(true, std::memory_order_release);
 }
 
 void SetKeepDecodersLoaded(bool keep) {

@@ -19,7 +19,9 @@ constexpr int32_t kMaxDecoders = 10;
 // nothing to run) makes the next EnsureTableLoaded run it again.
 using TableLoader = void (*)();
 void SetTableLoader(TableLoader loader);
-// Runs the loader if it has not run yet; a second thread waits for the first.
+// Runs the loader if it has not run yet. Every other thread waits until it
+// has finished; the loading thread itself, called back into by a decoder it
+// registers, goes on without running it again.
 void EnsureTableLoaded();
 
 // With it on, each decoder a request loads stays loaded, held by one

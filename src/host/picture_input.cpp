@@ -53,7 +53,9 @@ HANDLE OpenShared(const FileName& name) {
 ResultCode LoadInput(const void* buffer, const FileName& name, LONG_PTR length_or_offset,
                      uint32_t flag, PictureInput* input) {
   if ((flag & kInputKindMask) != kFileInput) {
-    if (length_or_offset > INT32_MAX) return kUnsupported;
+    // Cut to 32 bits, a negative 64-bit length could come out as a small
+    // positive one.
+    if (length_or_offset < 0 || length_or_offset > INT32_MAX) return kUnsupported;
     ReleasePictureInput(input);
     input->data = static_cast<const uint8_t*>(buffer);
     input->size = static_cast<int32_t>(length_or_offset);

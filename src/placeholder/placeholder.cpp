@@ -13,6 +13,10 @@ namespace {
 
 PlaceholderSize g_size = {kDefaultPlaceholderSide, kDefaultPlaceholderSide};
 
+// The shell's icon lookup and drawing give wrong pixels now and then when
+// several threads run them at once (seen under Wine): one at a time.
+critical_section g_drawing;
+
 // Draws the shell's large icon for extension, stretched to width × height,
 // into a DIB section described by header, and copies its pixels to pixels.
 // Leaves pixels as they are (black) when the section or the icon is missing.
@@ -103,10 +107,7 @@ ResultCode RenderPlaceholderPicture(const char* name, HLOCAL* bitmap_info, HLOCA
     bitmap->biBitCount = 24;
     bitmap->biCompression = BI_RGB;
     bitmap->biSizeImage = image_size;
-    // The shell's icon lookup and drawing give wrong pixels now and then when
-    // several threads run them at once (seen under Wine): one at a time.
-    static critical_section drawing;
-    const scoped_lock lock(drawing);
+    const scoped_lock lock(g_drawing);
     DrawShellIcon(extension, header.as<BITMAPINFO>(), width, height, pixels.get(), image_size);
   }
 

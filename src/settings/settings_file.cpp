@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "container/file_paths.h"
+#include "decoders/decoder_lock.h"
 #include "decoders/decoder_table.h"
 #include "host/handles.h"
 #include "placeholder/placeholder.h"
@@ -236,6 +237,7 @@ void LoadSettings() {
   UnloadAllDecoders();
   SetKeepDecodersLoaded(false);
   SetAskEveryDecoder(false);
+  SetParallelDecoders(false);
   g_kept_count = 0;
   g_loaded_count = 0;
   if (!FindSettingsPath(g_settings_path)) return;
@@ -269,6 +271,8 @@ void LoadSettings() {
       GetPrivateProfileIntW(kOptionsSection, L"KeepDecodersLoaded", 0, g_settings_path) != 0);
   SetAskEveryDecoder(
       GetPrivateProfileIntW(kOptionsSection, L"AskEveryDecoder", 0, g_settings_path) != 0);
+  SetParallelDecoders(
+      GetPrivateProfileIntW(kOptionsSection, L"ParallelDecoders", 0, g_settings_path) != 0);
   const int32_t width = static_cast<int32_t>(
       GetPrivateProfileIntW(kIconSection, L"Width", kDefaultPlaceholderSide, g_settings_path));
   const int32_t height = static_cast<int32_t>(

@@ -135,19 +135,24 @@ TEST_F(ModuleAttach, ValuesThatAreNotFullPathsAreJoinedToTheModuleFolder) {
             Concat({LoadAndReleaseEvents("fx_png"), LoadAndReleaseEvents("fx_png_second")}));
 }
 
-// A decoder that ships its codec library beside it finds it there, not in
-// the host's current folder.
-TEST_F(ModuleAttach, ADecodersOwnLibrariesComeFromItsFolder) {
-  PluginFolder folder;
-  folder.AddTavok();
-  folder.AddFixture("fx_with_codec", "decoders\\w.spi");
-  folder.AddCopy(ProgramFolder() + "\\codec-beside\\fx_codec.dll", "decoders\\fx_codec.dll");
+// A decoder that ships its codec library beside it finds it there, and one
+// that does not never gets the copy in the host's current folder.
+TEST_F(ModuleAttach, ADecodersOwnLibrariesComeFromItsFolderNeverTheCurrentOne) {
   PluginFolder planted;
   planted.AddCopy(ProgramFolder() + "\\codec-planted\\fx_codec.dll", "fx_codec.dll");
-  folder.WriteIni("[SPI]\r\nCount=1\r\nPath0=decoders\\w.spi\r\n");
   const CurrentFolder current(planted.path());
-  EXPECT_EQ(AttachEvents(folder, log_),
-            (Lines{"fx_with_codec attach codec=beside", "fx_with_codec detach"}));
+  for (const bool shipped : {false, true}) {
+    PluginFolder folder;
+    folder.AddTavok();
+    folder.AddFixture("fx_with_codec", "decoders\\w.spi");
+    if (shipped) {
+      folder.AddCopy(ProgramFolder() + "\\codec-beside\\fx_codec.dll", "decoders\\fx_codec.dll");
+    }
+    folder.WriteIni("[SPI]\r\nCount=1\r\nPath0=decoders\\w.spi\r\n");
+    const Lines expected =
+        shipped ? Lines{"fx_with_codec attach codec=beside", "fx_with_codec detach"} : Lines{};
+    EXPECT_EQ(AttachEvents(folder, log_), expected) << (shipped ? "shipped beside" : "not shipped");
+  }
 }
 
 TEST_F(ModuleAttach, WithoutASettingsFileNothingIsLoadedOrWritten) {

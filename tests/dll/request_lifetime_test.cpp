@@ -91,13 +91,14 @@ TEST(RequestLifetime, ARequestStartedInsideAnotherGetsTheAnswerItGetsAlone) {
 }
 
 // A decoder that waits for a thread of its own would hang the host's load of
-// tavok if it were asked under the loader's lock.
+// tavok if it were asked under the loader's lock. A request that comes while
+// another registers the decoders, slowly, waits for the whole table.
 TEST(RequestLifetime, LoadingRunsNoDecoderAndTwoFirstRequestsRegisterEachOnce) {
   FixtureLog log;
   PluginFolder folder;
   folder.AddFixture("fx_waits_for_thread", "w.spi");
   folder.AddFixture("fx_png", "p.spi");
-  folder.WriteIni("[SPI]\r\nCount=2\r\nPath0=w.spi\r\nPath1=p.spi\r\n");
+  folder.WriteIni("[SPI]\r\nCount=2\r\nPath0=p.spi\r\nPath1=w.spi\r\n");
   folder.AddTavok();
   const std::string cache = WriteCache(folder, "a.qcx", "http://h/a.png");
 
@@ -106,16 +107,21 @@ TEST(RequestLifetime, LoadingRunsNoDecoderAndTwoFirstRequestsRegisterEachOnce) {
   EXPECT_LT(GetTickCount() - start, 1000u);
   EXPECT_EQ(log.Lines(), Lines{});
 
-  const auto get_picture_info = tavok.Get<GetPictureInfoFn>("GetPictureInfo");
+  const auto get_picture = tavok.Get<GetPictureFn>("GetPicture");
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", "300");
   std::string answers[2];
-  std::thread first([&] { answers[0] = InfoOf(get_picture_info, cache); });
-  std::thread second([&] { answers[1] = InfoOf(get_picture_info, cache); });
+  std::thread first([&] { answers[0] = PictureOf(get_picture, cache); });
+  EXPECT_TRUE(WaitUntil([&] { return !log.Events({"enter GetPluginInfo"}).empty(); }));
+  std::thread second([&] { answers[1] = PictureOf(get_picture, cache); });
   first.join();
   second.join();
-  EXPECT_EQ(answers[0], answers[1]);
+  const std::string alone = PictureOf(get_picture, cache);
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", nullptr);
+  EXPECT_EQ(answers[0], alone);
+  EXPECT_EQ(answers[1], alone) << "the second request got a picture of an empty table";
   EXPECT_EQ(log.Events({"thread"}), Lines{"fx_waits_for_thread thread joined"});
   EXPECT_EQ(log.Events({"GetPluginInfo 0"}),
-            (Lines{"fx_waits_for_thread GetPluginInfo 0 10", "fx_png GetPluginInfo 0 10"}));
+            (Lines{"fx_png GetPluginInfo 0 10", "fx_waits_for_thread GetPluginInfo 0 10"}));
 }
 
 // Run in a child process of its own: ends the process with a decoder kept

@@ -72,15 +72,6 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
-  const ULONGLONG end = GetTickCount64() + timeout_ms;
-  while (!condition()) {
-    if (GetTickCount64() > end) return false;
-    Sleep(20);
-  }
-  return true;
-}
-
 std::vector<HWND> HostThread::Windows() const {
   std::vector<HWND> windows;
   EnumThreadWindows(id_, CollectVisible, reinterpret_cast<LPARAM>(&windows));

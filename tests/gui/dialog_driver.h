@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/susie.h"
+#include "support/test_files.h"
 
 namespace tavok::testing {
 
@@ -30,8 +31,6 @@ struct Row {
 };
 
 std::wstring WindowText(HWND window);
-// Polls condition until it holds; false after the timeout.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = 20000);
 
 // The thread that called ConfigurationDlg, seen from the person's thread.
 class HostThread {

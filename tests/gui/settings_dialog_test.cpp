@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../dll/plugin_module.h"
@@ -165,6 +166,32 @@ TEST_F(ConfigurationTest, TenDecodersDisableAddUntilOneIsDeleted) {
     dialog.WaitClosed();
   });
   EXPECT_EQ(folder_.ReadIni(), ini);
+}
+
+// A viewer may open the settings while its thumbnail thread's first request
+// is still registering the decoders, slowly: the dialog waits for the list.
+TEST_F(ConfigurationTest, OpenedDuringTheFirstRequestTheDialogListsEveryDecoder) {
+  folder_.AddTavok();
+  const Paths names = PngDecoders(2);
+  LoadWithDecoders(names);
+  const std::string cache =
+      folder_.Write("a.qcx", MakeContainer(HeaderFor("http://h/a.png"), "png bytes"));
+  const auto get_picture_info = tavok_->Get<GetPictureInfoFn>("GetPictureInfo");
+  FixtureLog log;
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", "500");
+  std::thread thumbnails([&] {
+    HostPictureInfo info = {};
+    EXPECT_EQ(get_picture_info(cache.c_str(), 0, 0, &info), 0);
+    LocalFree(info.text);
+  });
+  EXPECT_TRUE(WaitUntil([&] { return !log.Events({"enter"}).empty(); }));
+  UseSettings([&](const SettingsDialog& dialog) {
+    EXPECT_EQ(dialog.Paths(), Joined(names));
+    dialog.PressKey(VK_ESCAPE);
+    dialog.WaitClosed();
+  });
+  thumbnails.join();
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", nullptr);
 }
 
 TEST_F(ConfigurationTest, AddingTheTenthDisablesAddAtOnceAndOkSavesIt) {

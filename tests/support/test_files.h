@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,5 +48,8 @@ void WriteBytes(const std::string& path, const void* data, size_t size);
 void ExtendFile(const std::string& path, int64_t size);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 bool FileExists(const std::string& path);
+
+// Polls condition until it holds; false after the timeout.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = 20000);
 
 }  // namespace tavok::testing

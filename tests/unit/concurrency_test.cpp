@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "decoders/decoder_lock.h"
 #include "decoders/decoder_table.h"
 #include "host/exports.h"
 #include "pure/container_builder.h"
@@ -195,6 +196,39 @@ TEST_F(Concurrency, FourThreadsLeaveNothingBehind) {
   for (const char* module : {"fx_png.spi", "fx_jpeg.spi"}) {
     EXPECT_FALSE(IsModuleLoaded(module)) << module << " with decoders not kept loaded";
   }
+}
+
+// Most decoders keep their state in globals: two threads are never inside one
+// decoder at once, unless the user says the decoders are safe for it; two
+// different decoders are still asked at once.
+TEST_F(Concurrency, OneThreadAtATimeInsideADecoderUnlessParallel) {
+  const struct {
+    const char* label;
+    bool parallel;
+    int second_file;  // f3 is another PNG, f1 a JPEG
+    bool overlap;
+  } cases[] = {
+      {"one decoder", false, 3, false},
+      {"one decoder, in parallel", true, 3, true},
+      {"two decoders", false, 1, true},
+  };
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", "300");
+  for (const auto& c : cases) {
+    SetParallelDecoders(c.parallel);
+    log_.Clear();
+    std::thread first([&] { inputs_.Answer({Request::kPicture, true, 0}); });
+    EXPECT_TRUE(testing::WaitUntil([&] { return !log_.Events({"enter"}).empty(); }));
+    std::thread second([&] { inputs_.Answer({Request::kPicture, true, c.second_file}); });
+    first.join();
+    second.join();
+    // Each call logs "enter" on its way in and its own line on its way out.
+    const std::vector<std::string> calls = log_.Events({"enter GetPicture", "GetPicture "});
+    ASSERT_EQ(calls.size(), 4u) << c.label;
+    EXPECT_EQ(calls[1].find(" enter ") != std::string::npos, c.overlap)
+        << c.label << ": " << ::testing::PrintToString(calls);
+  }
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", nullptr);
+  SetParallelDecoders(false);
 }
 
 }  // namespace

@@ -287,6 +287,22 @@ TEST_F(DecoderTableTest, FindDecoderSkipsADecoderThatNoLongerLoads) {
 
 // Kept loaded, a decoder a request used stays with its entry until the entry
 // is removed or the table emptied.
+// A decoder that calls back into tavok while it is being registered reaches
+// the loader's caller again, on the same thread: that must neither run the
+// load again nor wait for itself.
+TEST_F(DecoderTableTest, TheLoaderRunsOnceAndACallFromInsideItGoesOn) {
+  static int runs;
+  runs = 0;
+  SetTableLoader([] {
+    ++runs;
+    EnsureTableLoaded();
+  });
+  EnsureTableLoaded();
+  EnsureTableLoaded();
+  SetTableLoader(nullptr);
+  EXPECT_EQ(runs, 1);
+}
+
 TEST_F(DecoderTableTest, RemoveKeepsOrderAndUnloadAllEmpties) {
   SetKeepDecodersLoaded(true);
   const std::string a = FixturePath("fx_png");

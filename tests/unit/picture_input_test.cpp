@@ -34,6 +34,31 @@ TEST(LoadPictureInput, MemoryInputIsUsedInPlace) {
   ReleasePictureInput(&input);
 }
 
+// A memory length is taken whole: one that is negative, or 2 GiB or more,
+// must not pass as its low 32 bits.
+TEST(LoadPictureInput, MemoryLengthsOutsideTheRangeAreRefused) {
+  const auto bytes = MakeContainer(HeaderFor("http://h/a.png"), std::string(100, 'p'));
+  const auto buffer = reinterpret_cast<const char*>(bytes.data());
+  const struct {
+    LONG_PTR length;
+    ResultCode expected;
+  } cases[] = {
+    {static_cast<LONG_PTR>(bytes.size()), kSuccess},
+    {-1, kUnsupported},
+    {LONG_PTR{INT32_MIN}, kUnsupported},
+#if defined(_WIN64)
+    {static_cast<LONG_PTR>(0xFFFFFFFF00000081ULL), kUnsupported},
+    {LONG_PTR{1} << 31, kUnsupported},
+    {(LONG_PTR{1} << 32) + 129, kUnsupported},
+#endif
+  };
+  for (const auto& c : cases) {
+    PictureInput input;
+    EXPECT_EQ(LoadPictureInput(buffer, c.length, kMemoryInput, &input), c.expected) << c.length;
+    ReleasePictureInput(&input);
+  }
+}
+
 TEST(LoadPictureInput, FileInputReadsFromTheOffsetWithZeroSlack) {
   ScratchFolder folder;
   const std::string prefix = "JUNKJUNK";

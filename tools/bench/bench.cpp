@@ -2,11 +2,12 @@
 // conditions, and prints Markdown tables.
 //
 //   bench.exe --tavok TAVOK.spi --decoder DECODER.spi --fixture FIXTURE.spi
-//             [--work FOLDER] [--max-mb N]
+//             [--second-fixture FIXTURE.spi] [--work FOLDER] [--max-mb N]
 //
 // DECODER is a real decoder that accepts .bmp payloads (the example WIC
 // decoder); FIXTURE is a decoder that accepts .png payloads without reading
-// them (the test fixture fx_png), so that tavok's own costs show alone.
+// them (the test fixture fx_png), so that tavok's own costs show alone; the
+// second fixture does the same for .jpg (fx_jpeg).
 #include <windows.h>
 #include <psapi.h>
 
@@ -108,24 +109,34 @@ std::string SizeLabel(size_t bytes) {
 }
 
 struct Options {
-  std::string tavok, decoder, fixture, declining, work = ".";
+  std::string tavok, decoder, fixture, second_fixture, declining, work = ".";
   size_t max_mb = 64;
   size_t large_mb = 300;
   std::string only;  // one section by name, or all when empty
 };
 
-// A plug-in folder: a copy of tavok whose tavok.ini lists one decoder, kept
-// loaded or not.
-unique_hmodule LoadTavokWith(const Options& options, const std::string& folder_name,
-                             const std::string& decoder, bool keep_loaded = false) {
+// A plug-in folder: a copy of tavok whose tavok.ini lists decoders, and
+// options_ini's lines in its Options section.
+unique_hmodule LoadTavokListing(const Options& options, const std::string& folder_name,
+                                const std::vector<std::string>& decoders,
+                                const std::string& options_ini) {
   const std::string folder = options.work + "\\" + folder_name;
   const std::string tavok = folder + "\\" + tavok::kOwnFileName;
   CreateDirectoryA(folder.c_str(), nullptr);
   CopyFileA(options.tavok.c_str(), tavok.c_str(), FALSE);
-  WriteFileBytes(folder + "\\tavok.ini",
-                 "[SPI]\r\nCount=1\r\nPath0=" + decoder +
-                     "\r\n[Options]\r\nKeepDecodersLoaded=" + (keep_loaded ? "1" : "0") + "\r\n");
+  std::string ini = "[SPI]\r\nCount=" + std::to_string(decoders.size()) + "\r\n";
+  for (size_t i = 0; i < decoders.size(); ++i) {
+    ini += "Path" + std::to_string(i) + "=" + decoders[i] + "\r\n";
+  }
+  WriteFileBytes(folder + "\\tavok.ini", ini + "[Options]\r\n" + options_ini);
   return unique_hmodule(LoadLibraryA(tavok.c_str()));
+}
+
+// The same, with one decoder, kept loaded or not.
+unique_hmodule LoadTavokWith(const Options& options, const std::string& folder_name,
+                             const std::string& decoder, bool keep_loaded = false) {
+  return LoadTavokListing(options, folder_name, {decoder},
+                          std::string("KeepDecodersLoaded=") + (keep_loaded ? "1" : "0") + "\r\n");
 }
 
 void DelegationOverhead(const Options& options) {
@@ -234,6 +245,21 @@ DWORD WINAPI RunThreadWork(LPVOID parameter) {
   return 0;
 }
 
+// Requests per second of threads threads, thread t asking for caches[t].
+double Rate(GetPictureFn get_picture, const std::vector<const std::string*>& caches) {
+  std::vector<HANDLE> handles;
+  std::vector<ThreadWork> work;
+  for (const std::string* cache : caches) work.push_back({get_picture, cache});
+  const double start = Now();
+  for (ThreadWork& w : work) {
+    handles.push_back(CreateThread(nullptr, 0, &RunThreadWork, &w, 0, nullptr));
+  }
+  WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE, INFINITE);
+  const double elapsed = Now() - start;
+  for (HANDLE handle : handles) CloseHandle(handle);
+  return static_cast<double>(caches.size()) * ThreadWork::kRequests / elapsed;
+}
+
 // Requests per second from 1, 2 and 4 threads, decoders kept loaded, all on
 // one cache file or each thread on its own.
 void Threads(const Options& options) {
@@ -248,17 +274,9 @@ void Threads(const Options& options) {
     WriteFileBytes(caches.back(), Wrap(MakeBmp(10u << 10)));
   }
   const auto rate = [&](int threads, bool same) {
-    std::vector<HANDLE> handles;
-    std::vector<ThreadWork> work;
-    for (int t = 0; t < threads; ++t) work.push_back({get_picture, &caches[same ? 0 : t]});
-    const double start = Now();
-    for (ThreadWork& w : work) {
-      handles.push_back(CreateThread(nullptr, 0, &RunThreadWork, &w, 0, nullptr));
-    }
-    WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE, INFINITE);
-    const double elapsed = Now() - start;
-    for (HANDLE handle : handles) CloseHandle(handle);
-    return threads * ThreadWork::kRequests / elapsed;
+    std::vector<const std::string*> files;
+    for (int t = 0; t < threads; ++t) files.push_back(&caches[same ? 0 : t]);
+    return Rate(get_picture, files);
   };
   rate(1, true);  // warms the decoder and the file cache
   const double one_same = rate(1, true);
@@ -269,6 +287,52 @@ void Threads(const Options& options) {
     std::printf("| %d | %.0f/s | %.2fx | %.0f/s | %.2fx |\n", threads, same, same / one_same, own,
                 own / one_own);
   }
+}
+
+// Four threads asking through one decoder, one at a time in it (the default)
+// or all at once (ParallelDecoders=1), and through two decoders, two threads
+// each, against one thread; decoders kept loaded, each thread on a file of
+// its own. The example decoder works on the CPU; the fixture decoders, with
+// TAVOK_FIXTURE_DELAY, wait 5 ms in each picture, as a decoder waiting on
+// anything but the CPU does.
+void DecoderLock(const Options& options) {
+  std::printf("\n## Four threads and the lock of each decoder, GetPicture (file input)\n\n");
+  std::printf("| decoders | threads | ParallelDecoders | requests/s | against 1 thread |\n");
+  std::printf("|---|---|---|---|---|\n");
+  const auto row = [&](const char* label, const std::vector<std::string>& decoders,
+                       const std::vector<std::string>& names, bool parallel, double* one) {
+    const unique_hmodule tavok = LoadTavokListing(
+        options, std::string("lock") + (parallel ? "p" : "s") + std::to_string(names.size()),
+        decoders,
+        std::string("KeepDecodersLoaded=1\r\nParallelDecoders=") + (parallel ? "1" : "0"));
+    const auto get_picture = FindExport<GetPictureFn>(tavok.get(), "GetPicture");
+    std::vector<std::string> caches;
+    for (int t = 0; t < 4; ++t) {
+      caches.push_back(options.work + "\\lock" + std::to_string(t) + ".qcx");
+      const std::string& name = names[t % names.size()];
+      WriteFileBytes(caches.back(),
+                     Wrap(name == "picture.bmp" ? MakeBmp(10u << 10) : "bytes", name.c_str()));
+    }
+    const std::vector<const std::string*> alone = {&caches[0]};
+    Rate(get_picture, alone);  // loads the decoders and warms the file cache
+    if (*one == 0) {
+      *one = Rate(get_picture, alone);
+      std::printf("| %s | 1 | %d | %.0f/s | 1.00x |\n", label, parallel, *one);
+    }
+    const double four = Rate(get_picture, {&caches[0], &caches[1], &caches[2], &caches[3]});
+    std::printf("| %s | 4 | %d | %.0f/s | %.2fx |\n", label, parallel, four, four / *one);
+  };
+  double one = 0;
+  row("the example decoder (10 KB BMP)", {options.decoder}, {"picture.bmp"}, false, &one);
+  row("the example decoder (10 KB BMP)", {options.decoder}, {"picture.bmp"}, true, &one);
+  if (options.second_fixture.empty()) return;
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", "5");
+  one = 0;
+  row("one 5 ms decoder", {options.fixture}, {"a.png"}, false, &one);
+  row("one 5 ms decoder", {options.fixture}, {"a.png"}, true, &one);
+  row("two 5 ms decoders, 2 threads each", {options.fixture, options.second_fixture},
+      {"a.png", "b.jpg"}, false, &one);
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", nullptr);
 }
 
 // A request that no decoder takes, with 1, 5 and 10 decoders listed that
@@ -477,6 +541,7 @@ int main(int argc, char** argv) {
     if (flag == "--decoder") options.decoder = argv[i + 1];
     if (flag == "--fixture") options.fixture = argv[i + 1];
     if (flag == "--declining") options.declining = argv[i + 1];
+    if (flag == "--second-fixture") options.second_fixture = argv[i + 1];
     if (flag == "--work") options.work = argv[i + 1];
     if (flag == "--max-mb") options.max_mb = std::strtoul(argv[i + 1], nullptr, 10);
     if (flag == "--large-mb") options.large_mb = std::strtoul(argv[i + 1], nullptr, 10);
@@ -485,7 +550,8 @@ int main(int argc, char** argv) {
   if (options.tavok.empty() || options.decoder.empty() || options.fixture.empty()) {
     std::fprintf(stderr,
                  "usage: bench --tavok TAVOK.spi --decoder DECODER.spi --fixture FIXTURE.spi "
-                 "[--declining FIXTURE.spi] [--work FOLDER] [--max-mb N] [--large-mb N] "
+                 "[--declining FIXTURE.spi] [--second-fixture FIXTURE.spi] [--work FOLDER] "
+                 "[--max-mb N] [--large-mb N] "
                  "[--only SECTION]\n");
     return 64;
   }
@@ -495,6 +561,7 @@ int main(int argc, char** argv) {
       {"delegation", [&] { DelegationOverhead(options); }},
       {"warm", [&] { WarmAndCold(options); }},
       {"threads", [&] { Threads(options); }},
+      {"lock", [&] { DecoderLock(options); }},
       {"fallback", [&] { Fallback(options); }},
       {"loading", [&] { DecoderLoading(options); }},
       {"input", [&] { InputLoading(options); }},
