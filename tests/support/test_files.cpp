@@ -113,8 +113,10 @@ void ExtendFile(const std::string& path, int64_t size) {
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
-  HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  // A fixture decoder on another thread may be appending to the file: reading
+  // must neither fail on its handle nor make its next open fail.
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot read " + path);
   std::vector<uint8_t> bytes(GetFileSize(file, nullptr));
   DWORD read = 0;
