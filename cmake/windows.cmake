@@ -45,6 +45,7 @@ add_library(tavok_lib STATIC
   src/placeholder/placeholder.cpp
   src/settings/module_lifecycle.cpp
   src/settings/settings_dialog.cpp
+  src/settings/settings_encoding.cpp
   src/settings/settings_file.cpp
 )
 # The system DLLs that only the placeholder and the dialog need are looked up

@@ -2,7 +2,8 @@
 # Runs every test: installs what is missing, builds, and runs the Windows
 # suites under Wine (in an Xvfb session, under code pages 1252 and 932) and the
 # pure code natively under AddressSanitizer and UBSan, and the libFuzzer target
-# once over its corpus (tools/fuzz.sh runs it for a while).
+# once over its corpus (tools/fuzz.sh runs it for a while); between them, the
+# release archive as a new user unzips it (tools/check-release.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -19,6 +20,10 @@ for build in mingw:win32 mingw64:win64; do
   tools/wine-prefix.sh "build/$preset/wine" "${build#*:}"
   ctest --preset "$preset" -j2
 done
+
+# The release archive, unzipped as a new user unzips it, through both builds.
+tools/release.sh >/dev/null
+tools/check-release.sh
 
 cmake --preset native >/dev/null
 cmake --build --preset native

@@ -11,6 +11,7 @@
 #include "host/handles.h"
 #include "placeholder/placeholder.h"
 #include "settings/module_lifecycle.h"
+#include "settings/settings_encoding.h"
 
 namespace tavok {
 namespace {
@@ -100,25 +101,29 @@ bool IsInTable(const wchar_t* path) {
   return false;
 }
 
-// Where each entry the file listed and the table took stood in the file.
+// Where each entry the file listed and the table took stood in the file, and
+// its value as written there.
 struct LoadedEntry {
   int32_t index;
   wchar_t path[kPathSize];
+  wchar_t value[kPathSize];
 };
 LoadedEntry g_loaded[kMaxDecoders];
 int32_t g_loaded_count = 0;
 
-// An entry's place in the saved list: its index in the file, or after every
-// one of those for a decoder added since.
-int32_t PlaceOf(const wchar_t* table_path, int32_t table_index) {
+const LoadedEntry* LoadedEntryFor(const wchar_t* table_path) {
   for (int32_t i = 0; i < g_loaded_count; ++i) {
-    if (lstrcmpiW(g_loaded[i].path, table_path) == 0) return g_loaded[i].index;
+    if (lstrcmpiW(g_loaded[i].path, table_path) == 0) return &g_loaded[i];
   }
-  return kMaxDecoders + table_index;
+  return nullptr;
 }
 
-// The list to save: the table's paths and the kept entries that have not been
-// registered since, each in its place.
+// The list to save: the table's entries and the kept entries that have not
+// been registered since, each in its place. An entry from the file is saved
+// as it was written there: a path relative to tavok's folder stays relative,
+// so that a viewer folder that moves, or a drive that comes back under
+// another letter, keeps its decoders. A decoder added since is saved as it
+// was picked, after every entry from the file.
 int32_t ListToSave(const wchar_t* list[kMaxDecoders]) {
   struct Placed {
     int32_t place;
@@ -126,7 +131,9 @@ int32_t ListToSave(const wchar_t* list[kMaxDecoders]) {
   } placed[2 * kMaxDecoders];
   int32_t count = 0;
   for (int32_t i = 0; i < DecoderCount(); ++i) {
-    placed[count++] = {PlaceOf(DecoderAt(i).path, i), DecoderAt(i).path};
+    const LoadedEntry* loaded = LoadedEntryFor(DecoderAt(i).path);
+    placed[count++] = loaded != nullptr ? Placed{loaded->index, loaded->value}
+                                        : Placed{kMaxDecoders + i, DecoderAt(i).path};
   }
   for (int32_t i = 0; i < g_kept_count; ++i) {
     if (!IsInTable(g_kept[i].resolved)) placed[count++] = {g_kept[i].index, g_kept[i].value};
@@ -173,55 +180,45 @@ bool CodePageCanSpell(const wchar_t* text) {
          !lossy;
 }
 
-constexpr uint8_t kUtf16Mark[] = {0xFF, 0xFE};
-
-bool WriteAll(HANDLE file, const void* data, DWORD size) {
-  DWORD written = 0;
-  return WriteFile(file, data, size, &written, nullptr) && written == size;
+bool IsUtf8(TextEncoding encoding) {
+  return encoding == TextEncoding::kUtf8 || encoding == TextEncoding::kUtf8WithMark;
 }
 
-// The profile functions keep a file in the encoding it has: ANSI, or UTF-16
-// when it starts with the byte-order mark. A list that the ANSI code page
-// cannot spell needs the second, so the copy to write into is made UTF-16,
-// the old file's text converted from the ANSI code page.
-bool CopyAsUtf16(const wchar_t* from, const wchar_t* to, bool existed) {
-  unique_hlocal bytes;
-  DWORD size = 0;
-  if (existed) {
-    const unique_file source(
-        CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!source) return false;
-    size = GetFileSize(source.get(), nullptr);
-    if (size == INVALID_FILE_SIZE || size > static_cast<DWORD>(INT32_MAX / 2)) return false;
-    bytes.reset(LocalAlloc(LMEM_FIXED, size + 1));
-    DWORD read = 0;
-    if (!bytes || !ReadFile(source.get(), bytes.get(), size, &read, nullptr) || read != size) {
-      return false;
+// The file the profile functions read the settings from: tavok.ini itself,
+// or for a UTF-8 file a UTF-16 copy of it in the temporary folder, removed
+// again when the reading is done.
+class ProfileToRead {
+ public:
+  ProfileToRead() {
+    lstrcpynW(path_, g_settings_path, kPathSize);
+    const TextEncoding encoding = FileEncoding(g_settings_path);
+    if (!IsUtf8(encoding)) return;
+    wchar_t folder[kPathSize];
+    const DWORD length = GetTempPathW(kPathSize, folder);
+    wchar_t copy[kPathSize];
+    if (length == 0 || length >= static_cast<DWORD>(kPathSize) ||
+        GetTempFileNameW(folder, L"tvk", 0, copy) == 0) {
+      return;
     }
+    // Read as the ANSI code page, as before, when no copy can be made.
+    if (!CopyText(g_settings_path, encoding, copy, TextEncoding::kUtf16)) {
+      DeleteFileW(copy);
+      return;
+    }
+    lstrcpynW(path_, copy, kPathSize);
+    temporary_ = true;
   }
-  // Every byte becomes at most one UTF-16 unit.
-  unique_hlocal text(LocalAlloc(LMEM_FIXED, (size + 1) * sizeof(wchar_t)));
-  if (!text) return false;
-  const int length =
-      size == 0 ? 0
-                : MultiByteToWideChar(CP_ACP, 0, static_cast<const char*>(bytes.get()),
-                                      static_cast<int>(size), static_cast<wchar_t*>(text.get()),
-                                      static_cast<int>(size) + 1);
-  if (size != 0 && length == 0) return false;
-  const unique_file target(
-      CreateFileW(to, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return target && WriteAll(target.get(), kUtf16Mark, sizeof(kUtf16Mark)) &&
-         WriteAll(target.get(), text.get(), static_cast<DWORD>(length) * sizeof(wchar_t));
-}
+  ~ProfileToRead() {
+    if (temporary_) DeleteFileW(path_);
+  }
+  ProfileToRead(const ProfileToRead&) = delete;
+  ProfileToRead& operator=(const ProfileToRead&) = delete;
+  const wchar_t* path() const { return path_; }
 
-bool IsUtf16File(const wchar_t* path) {
-  const unique_file file(
-      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  uint8_t mark[2] = {};
-  DWORD read = 0;
-  return file && ReadFile(file.get(), mark, sizeof(mark), &read, nullptr) && read == 2 &&
-         mark[0] == kUtf16Mark[0] && mark[1] == kUtf16Mark[1];
-}
+ private:
+  wchar_t path_[kPathSize];
+  bool temporary_ = false;
+};
 
 }  // namespace
 
@@ -242,9 +239,10 @@ void LoadSettings() {
   g_loaded_count = 0;
   if (!FindSettingsPath(g_settings_path)) return;
   if (GetFileAttributesW(g_settings_path) == INVALID_FILE_ATTRIBUTES) return;
+  const ProfileToRead profile;
+  const wchar_t* const file = profile.path();
 
-  int32_t count =
-      static_cast<int32_t>(GetPrivateProfileIntW(kDecoderSection, L"Count", 0, g_settings_path));
+  int32_t count = static_cast<int32_t>(GetPrivateProfileIntW(kDecoderSection, L"Count", 0, file));
   if (count >= kMaxDecoders) count = kMaxDecoders;
   for (int32_t i = 0; i < count; ++i) {
     wchar_t key[6];
@@ -253,13 +251,15 @@ void LoadSettings() {
     // the profile reader, and cut to a path's length it could name another
     // module than the one listed.
     wchar_t value[kPathSize + 1] = {};
-    GetPrivateProfileStringW(kDecoderSection, key, L"", value, kPathSize + 1, g_settings_path);
+    GetPrivateProfileStringW(kDecoderSection, key, L"", value, kPathSize + 1, file);
     if (value[0] == L'\0' || lstrlenW(value) >= kPathSize) continue;
     wchar_t resolved[kPathSize] = {};
     const bool fits = ResolveDecoderPath(value, resolved);
     if (fits && RegisterDecoder(resolved)) {
-      g_loaded[g_loaded_count].index = i;
-      lstrcpynW(g_loaded[g_loaded_count++].path, resolved, kPathSize);
+      LoadedEntry& loaded = g_loaded[g_loaded_count++];
+      loaded.index = i;
+      lstrcpynW(loaded.path, resolved, kPathSize);
+      lstrcpynW(loaded.value, value, kPathSize);
       continue;
     }
     // Listed twice: the entry is in the table already, and saved once.
@@ -267,16 +267,14 @@ void LoadSettings() {
     Keep(i, value, fits ? resolved : L"");
   }
 
-  SetKeepDecodersLoaded(
-      GetPrivateProfileIntW(kOptionsSection, L"KeepDecodersLoaded", 0, g_settings_path) != 0);
-  SetAskEveryDecoder(
-      GetPrivateProfileIntW(kOptionsSection, L"AskEveryDecoder", 0, g_settings_path) != 0);
-  SetParallelDecoders(
-      GetPrivateProfileIntW(kOptionsSection, L"ParallelDecoders", 0, g_settings_path) != 0);
+  SetKeepDecodersLoaded(GetPrivateProfileIntW(kOptionsSection, L"KeepDecodersLoaded", 0, file) !=
+                        0);
+  SetAskEveryDecoder(GetPrivateProfileIntW(kOptionsSection, L"AskEveryDecoder", 0, file) != 0);
+  SetParallelDecoders(GetPrivateProfileIntW(kOptionsSection, L"ParallelDecoders", 0, file) != 0);
   const int32_t width = static_cast<int32_t>(
-      GetPrivateProfileIntW(kIconSection, L"Width", kDefaultPlaceholderSide, g_settings_path));
+      GetPrivateProfileIntW(kIconSection, L"Width", kDefaultPlaceholderSide, file));
   const int32_t height = static_cast<int32_t>(
-      GetPrivateProfileIntW(kIconSection, L"Height", kDefaultPlaceholderSide, g_settings_path));
+      GetPrivateProfileIntW(kIconSection, L"Height", kDefaultPlaceholderSide, file));
   SetPlaceholderSize(width, height);
 }
 
@@ -297,8 +295,13 @@ bool SaveSettings() {
   const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
   // A file the user made read-only is not replaced.
   if (existed && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
-  if (needs_utf16 && !(existed && IsUtf16File(g_settings_path))) {
-    if (!CopyAsUtf16(g_settings_path, temporary, existed)) {
+  // The file keeps its encoding: UTF-16 and UTF-8 stay so, ANSI too unless the
+  // list needs UTF-16. The profile functions write into a UTF-16 copy of a
+  // UTF-8 file, which becomes UTF-8 again before it replaces the file.
+  const TextEncoding encoding = existed ? FileEncoding(g_settings_path) : TextEncoding::kAnsi;
+  const bool via_utf16 = IsUtf8(encoding) || (needs_utf16 && encoding != TextEncoding::kUtf16);
+  if (via_utf16) {
+    if (!CopyText(g_settings_path, encoding, temporary, TextEncoding::kUtf16)) {
       DeleteFileW(temporary);
       return false;
     }
@@ -312,6 +315,7 @@ bool SaveSettings() {
   }
   const bool written =
       WriteList(temporary, list, count) &&
+      (!IsUtf8(encoding) || CopyText(temporary, TextEncoding::kUtf16, temporary, encoding)) &&
       MoveFileExW(temporary, g_settings_path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!written) DeleteFileW(temporary);
   return written;

@@ -214,7 +214,7 @@ TEST_F(ConfigurationTest, AddingTheTenthDisablesAddAtOnceAndOkSavesIt) {
     dialog.PressOk();
   });
   EXPECT_EQ(Profile(folder_.IniPath(), "Count"), "10");
-  EXPECT_EQ(Profile(folder_.IniPath(), "Path0"), folder_.Join("d0.spi"));
+  EXPECT_EQ(Profile(folder_.IniPath(), "Path0"), "d0.spi");
   EXPECT_EQ(Profile(folder_.IniPath(), "Path9"), tenth);
 }
 
@@ -262,8 +262,8 @@ TEST_F(ConfigurationTest, DeletingTheFirstOfThreeKeepsTheOrder) {
     dialog.PressOk();
   });
   EXPECT_EQ(Profile(folder_.IniPath(), "Count"), "2");
-  EXPECT_EQ(Profile(folder_.IniPath(), "Path0"), b);
-  EXPECT_EQ(Profile(folder_.IniPath(), "Path1"), c);
+  EXPECT_EQ(Profile(folder_.IniPath(), "Path0"), "b.spi");
+  EXPECT_EQ(Profile(folder_.IniPath(), "Path1"), "c.spi");
   EXPECT_EQ(Profile(folder_.IniPath(), "Path2"), "(absent)") << "keys past the count go";
 }
 
@@ -374,7 +374,7 @@ TEST_F(ConfigurationTest, AnEntryThatCannotBeLoadedIsKeptInItsPlace) {
   });
   EXPECT_EQ(Profile(folder_.IniPath(), "Count"), "9");
   EXPECT_EQ(Profile(folder_.IniPath(), "Path3"), "E:\\unmounted\\x.spi");
-  EXPECT_EQ(Profile(folder_.IniPath(), "Path0"), folder_.Join("d1.spi"));
+  EXPECT_EQ(Profile(folder_.IniPath(), "Path0"), "d1.spi");
 }
 
 TEST_F(ConfigurationTest, OkWithAnUnchangedListRewritesCountAndPathsAndDropsStaleKeys) {
@@ -384,9 +384,12 @@ TEST_F(ConfigurationTest, OkWithAnUnchangedListRewritesCountAndPathsAndDropsStal
   folder_.WriteIni("[SPI]\r\nCount=02\r\nPath0=a.spi\r\nPath1=" + b +
                    "\r\nPath5=stale.spi\r\n[Icon]\r\nWidth=64\r\n");
   Load();
-  UseSettings([&](const SettingsDialog& dialog) { dialog.PressOk(); });
+  UseSettings([&](const SettingsDialog& dialog) {
+    EXPECT_EQ(dialog.Paths(), (Paths{a, b})) << "shown joined to tavok's folder";
+    dialog.PressOk();
+  });
   EXPECT_EQ(Profile(folder_.IniPath(), "Count"), "2");
-  EXPECT_EQ(Profile(folder_.IniPath(), "Path0"), a) << "the path as held in the table";
+  EXPECT_EQ(Profile(folder_.IniPath(), "Path0"), "a.spi") << "saved as written";
   EXPECT_EQ(Profile(folder_.IniPath(), "Path1"), b);
   EXPECT_EQ(Profile(folder_.IniPath(), "Path5"), "(absent)") << "keys beyond Count go";
   char width[8] = {};

@@ -1,8 +1,10 @@
 #include "container/file_paths.h"
 #include "container/module_header.h"
+#include "container/text_encoding.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace tavok {
@@ -58,6 +60,38 @@ TEST(ModuleMachine, ReadsTheFileHeaderOrNothing) {
   for (const auto& c : cases) {
     EXPECT_EQ(ModuleMachine(c.head.data(), c.head.size()), c.machine) << c.label;
   }
+}
+
+// Notepad saves UTF-8 without a mark; a Shift_JIS or Windows-1252 file is
+// almost never valid UTF-8, and a file of ASCII reads the same either way.
+TEST(DetectTextEncoding, MarksThenWellFormedUtf8ElseTheAnsiCodePage) {
+  const struct {
+    const char* label;
+    std::string bytes;
+    TextEncoding expected;
+  } cases[] = {
+      {"empty", "", TextEncoding::kAnsi},
+      {"ASCII", "[SPI]\r\nCount=1\r\n", TextEncoding::kAnsi},
+      {"UTF-8 e acute", "caf\xC3\xA9", TextEncoding::kUtf8},
+      {"UTF-8 cat, kanji", "Path0=\xE7\x8C\xAB\\cat.spi", TextEncoding::kUtf8},
+      {"UTF-8 emoji", "\xF0\x9F\x98\xBA", TextEncoding::kUtf8},
+      {"Windows-1252 e acute", "caf\xE9", TextEncoding::kAnsi},
+      {"Shift_JIS kanji", "\x93\xFA\x96\x7B", TextEncoding::kAnsi},
+      {"overlong slash", "\xC0\xAF", TextEncoding::kAnsi},
+      {"overlong three bytes", "\xE0\x80\xAF", TextEncoding::kAnsi},
+      {"surrogate", "\xED\xA0\x80", TextEncoding::kAnsi},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", TextEncoding::kAnsi},
+      {"cut short at the end", "ok \xE7\x8C", TextEncoding::kAnsi},
+      {"UTF-8 mark", "\xEF\xBB\xBF[SPI]", TextEncoding::kUtf8WithMark},
+      {"UTF-16 mark", std::string("\xFF\xFE[\0", 4), TextEncoding::kUtf16},
+  };
+  for (const auto& c : cases) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(c.bytes.data());
+    EXPECT_EQ(DetectTextEncoding(bytes, c.bytes.size()), c.expected) << c.label;
+  }
+  EXPECT_EQ(MarkLength(TextEncoding::kUtf8WithMark), 3u);
+  EXPECT_EQ(MarkLength(TextEncoding::kUtf16), 2u);
+  EXPECT_EQ(MarkLength(TextEncoding::kUtf8), 0u);
 }
 
 }  // namespace

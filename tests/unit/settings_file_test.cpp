@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "container/text_encoding.h"
 #include "decoders/decoder_table.h"
 #include "placeholder/placeholder.h"
 #include "settings/module_lifecycle.h"
@@ -203,16 +204,21 @@ std::string ProfileValue(const std::string& ini, const char* section, const char
 TEST_F(SettingsFileTest, SaveWritesTheListKeepsUnloadableEntriesAndTheRest) {
   PluginFolder folder;
   folder.AddTavok();
-  const std::string a = folder.AddFixture("fx_png", "a.spi");
+  folder.AddFixture("fx_png", "a.spi");
   const std::string b = folder.AddFixture("fx_jpeg", "plugins\\b.spi");
   const std::string c = folder.AddFixture("fx_png_second", "c.spi");
-  folder.WriteIni("[SPI]\r\nCount=6\r\nPath0=absent.spi\r\nPath1=a.spi\r\nPath2=" + b +
-                  "\r\nPath3=c.spi\r\nPath4=D:\\unmounted\\d.spi\r\nPath5=later.spi\r\n"
-                  "Path7=stale.spi\r\n[Icon]\r\nWidth=64\r\nHeight=32\r\n");
+  const std::string e = folder.AddFixture("fx_raw_text", "e.spi");
+  folder.WriteIni(
+      "[SPI]\r\nCount=7\r\nPath0=absent.spi\r\nPath1=A.SPI\r\n"
+      "Path2=plugins\\b.spi\r\nPath3=" +
+      c +
+      "\r\nPath4=D:\\unmounted\\d.spi\r\n"
+      "Path5=later.spi\r\nPath6=e.spi\r\nPath7=stale.spi\r\n"
+      "[Icon]\r\nWidth=64\r\nHeight=32\r\n");
   Attached attached(folder);
-  ASSERT_EQ(TablePaths(), (Lines{a, b, c}));
+  ASSERT_EQ(TablePaths(), (Lines{folder.Join("A.SPI"), b, c, e}));
   EXPECT_EQ(KeptEntryCount(), 3);
-  RemoveDecoder(1);
+  RemoveDecoder(3);
   // A kept entry whose decoder has come back is registered again: saved once.
   const std::string later = folder.AddFixture("fx_jpeg", "later.spi");
   ASSERT_EQ(RegisterDecoder(later.c_str()), 1);
@@ -224,14 +230,16 @@ TEST_F(SettingsFileTest, SaveWritesTheListKeepsUnloadableEntriesAndTheRest) {
     const char* key;
     std::string value;
   } expected[] = {
-      {"SPI", "Count", "5"},
-      // Kept entries in their places, as written; the table's entries joined.
+      {"SPI", "Count", "6"},
+      // Entries from the file in their places, as written there, whether
+      // they were loaded or kept; a decoder added since as it was picked.
       {"SPI", "Path0", "absent.spi"},
-      {"SPI", "Path1", a},
-      {"SPI", "Path2", c},
-      {"SPI", "Path3", "D:\\unmounted\\d.spi"},
-      {"SPI", "Path4", later},
-      {"SPI", "Path5", "(none)"},
+      {"SPI", "Path1", "A.SPI"},
+      {"SPI", "Path2", "plugins\\b.spi"},
+      {"SPI", "Path3", c},
+      {"SPI", "Path4", "D:\\unmounted\\d.spi"},
+      {"SPI", "Path5", later},
+      {"SPI", "Path6", "(none)"},
       {"SPI", "Path7", "(none)"},
       {"Icon", "Width", "64"},
       {"Icon", "Height", "32"},
@@ -295,6 +303,65 @@ TEST_F(SettingsFileTest, APathTheCodePageCannotSpellMakesTheFileUtf16) {
   GetPrivateProfileStringW(L"Other", L"Key", L"", other, 8,
                            testing::Widen(folder.IniPath()).c_str());
   EXPECT_STREQ(other, japanese ? L"\u65E5" : L"\u00E9");
+}
+
+// Notepad saves UTF-8 without a mark: such a file, one with the mark, and a
+// UTF-16 one are read in their encoding, and saved in it, with every other
+// key's text as it was.
+TEST_F(SettingsFileTest, TheFileIsReadAndSavedInItsOwnEncoding) {
+  PluginFolder folder;
+  folder.AddTavok();
+  const std::wstring cat = testing::Widen(folder.path()) + L"\\\u732B";
+  ASSERT_TRUE(CreateDirectoryW(cat.c_str(), nullptr));
+  ASSERT_TRUE(CopyFileW(testing::Widen(testing::FixturePath("fx_png")).c_str(),
+                        (cat + L"\\cat.spi").c_str(), FALSE));
+  const std::string added = folder.AddFixture("fx_jpeg", "b.spi");
+  const std::wstring text =
+      L"[SPI]\r\nCount=1\r\nPath0=\u732B\\cat.spi\r\n[Other]\r\nKey=caf\u00E9 \u732B\r\n";
+  const struct {
+    TextEncoding encoding;
+    std::string mark;
+  } cases[] = {{TextEncoding::kUtf8, ""},
+               {TextEncoding::kUtf8WithMark, "\xEF\xBB\xBF"},
+               {TextEncoding::kUtf16, "\xFF\xFE"}};
+  const auto encode = [](const std::wstring& wide, TextEncoding encoding) {
+    if (encoding == TextEncoding::kUtf16) {
+      return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+    }
+    std::string bytes(wide.size() * 3, '\0');
+    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                     &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr));
+    return bytes;
+  };
+  const auto decode = [](const std::string& bytes, TextEncoding encoding) {
+    if (encoding == TextEncoding::kUtf16) {
+      return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    }
+    std::wstring wide(bytes.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                    static_cast<int>(bytes.size()), &wide[0],
+                                    static_cast<int>(wide.size())));
+    return wide;
+  };
+  for (const auto& c : cases) {
+    folder.WriteIni(c.mark + encode(text, c.encoding));
+    {
+      Attached attached(folder);
+      ASSERT_EQ(DecoderCount(), 1) << c.mark.size();
+      EXPECT_STREQ(DecoderAt(0).path, (cat + L"\\cat.spi").c_str());
+      ASSERT_EQ(RegisterDecoder(added.c_str()), 1);
+      ASSERT_TRUE(SaveSettings());
+    }
+    const std::string saved = folder.ReadIni();
+    ASSERT_EQ(DetectTextEncoding(reinterpret_cast<const uint8_t*>(saved.data()), saved.size()),
+              c.encoding);
+    const std::wstring written = decode(saved.substr(c.mark.size()), c.encoding);
+    for (const std::wstring& line :
+         {std::wstring(L"Path0=\u732B\\cat.spi\r\n"), L"Path1=" + testing::Widen(added) + L"\r\n",
+          std::wstring(L"Key=caf\u00E9 \u732B\r\n")}) {
+      EXPECT_NE(written.find(line), std::wstring::npos) << c.mark.size() << " " << saved;
+    }
+  }
 }
 
 TEST_F(SettingsFileTest, SaveCreatesTheFileAndTenEntriesComeBackAsTen) {

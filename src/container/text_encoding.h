@@ -1,0 +1,26 @@
+// How a settings file's bytes are to be read: people edit tavok.ini by hand,
+// and today's editors save UTF-8 without a byte-order mark, which the
+// platform's profile functions take for the ANSI code page.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tavok {
+
+enum class TextEncoding {
+  kAnsi,          // the ANSI code page, no mark
+  kUtf8,          // UTF-8 without a mark
+  kUtf8WithMark,  // UTF-8 after EF BB BF
+  kUtf16,         // UTF-16 little-endian after FF FE
+};
+
+// UTF-16 or UTF-8 after their marks; UTF-8 without one when every byte
+// sequence is valid UTF-8 and at least one character is not ASCII (plain
+// ASCII reads the same either way); the ANSI code page otherwise.
+TextEncoding DetectTextEncoding(const uint8_t* bytes, size_t size);
+
+// The length of the mark that starts a text in encoding.
+size_t MarkLength(TextEncoding encoding);
+
+}  // namespace tavok

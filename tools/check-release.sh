@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Checks the release archive as a new user meets it: unzipped into an empty
+# plug-in folder, with no other step, a PNG, a JPEG and a GIF cache file must
+# show their pictures through tavok.spi (32-bit) and tavok.sph (64-bit), each
+# the very picture that the example decoder alone makes of the download.
+# Usage: tools/check-release.sh [ARCHIVE]   (default: the one tools/release.sh
+# wrote for the version in VERSION)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+version=$(tr -d ' \r\n' <VERSION)
+archive=${1:-$root/out/tavok-$version.zip}
+if [[ ! -f $archive ]]; then
+  echo "check-release: $archive is missing; tools/release.sh makes it" >&2
+  exit 1
+fi
+# Code page 1252, with file names mapped to the Linux side in UTF-8.
+export LC_ALL=C.UTF-8
+scratch=$root/out/release-check
+rm -rf "$scratch"
+mkdir -p "$scratch/plugins" "$scratch/downloads" "$scratch/cache"
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
+  "$archive" "$scratch/plugins"
+
+tools/wine-prefix.sh build/mingw/wine win32
+WINEPREFIX=$root/build/mingw/wine tools/wine-run.sh build/mingw/bin/make-samples.exe \
+  "$(WINEPREFIX=$root/build/mingw/wine winepath -w "$scratch/downloads")" >/dev/null
+for kind in png:png jpeg:jpg gif:gif; do
+  tools/qcx-wrap.py "http://example.com/pictures/sample.${kind#*:}?from=release" \
+    "$scratch/downloads/sample.${kind#*:}" "$scratch/cache/${kind%:*}.qcx"
+done
+
+for build in mingw:win32:spi mingw64:win64:sph; do
+  IFS=: read -r preset arch ext <<<"$build"
+  tools/wine-prefix.sh "build/$preset/wine" "$arch"
+  export WINEPREFIX=$root/build/$preset/wine WINEARCH=$arch
+  render() { tools/wine-run.sh "build/$preset/bin/spi-render.exe" "$@" >/dev/null; }
+  win() { winepath -w "$1"; }
+  for kind in png:png jpeg:jpg gif:gif; do
+    cache=$scratch/cache/${kind%:*}.qcx
+    render --out "$(win "$cache.$ext.bmp")" "$(win "$scratch/plugins/tavok.$ext")" "$(win "$cache")"
+    render --out "$(win "$cache.$ext.direct.bmp")" "$(win "$scratch/plugins/ifwic.$ext")" \
+      "$(win "$scratch/downloads/sample.${kind#*:}")"
+    if ! cmp -s "$cache.$ext.bmp" "$cache.$ext.direct.bmp"; then
+      echo "check-release: tavok.$ext from the archive did not show ${kind%:*}.qcx's picture" >&2
+      exit 1
+    fi
+  done
+  echo "release: tavok.$ext unzipped with no other step shows the PNG, JPEG and GIF pictures"
+done
