@@ -200,7 +200,7 @@ class ProfileToRead {
         GetTempFileNameW(folder, L"tvk", 0, copy) == 0) {
       return;
     }
-    // Read as the ANSI code page, as before, when no copy can be made.
+    // When no copy can be made, the file is read in the ANSI code page.
     if (!CopyText(g_settings_path, encoding, copy, TextEncoding::kUtf16)) {
       DeleteFileW(copy);
       return;
