@@ -212,7 +212,7 @@ TEST_F(Concurrency, OneThreadAtATimeInsideADecoderUnlessParallel) {
       {"one decoder, in parallel", true, 3, true},
       {"two decoders", false, 1, true},
   };
-  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", "300");
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", "500");
   for (const auto& c : cases) {
     SetParallelDecoders(c.parallel);
     log_.Clear();
