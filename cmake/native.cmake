@@ -34,6 +34,7 @@ if(BUILD_TESTING)
   add_executable(pure_tests
     tests/pure/mbcs_test.cpp
     tests/pure/file_paths_test.cpp
+    tests/pure/profile_text_test.cpp
     tests/pure/cache_container_test.cpp
     tests/pure/placeholder_layout_test.cpp
     tests/pure/lead_byte_scope.h

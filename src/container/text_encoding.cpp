@@ -53,12 +53,23 @@ bool IsNonAsciiUtf8(const uint8_t* bytes, size_t size) {
   return non_ascii;
 }
 
+bool IsHalfWidthKatakanaOnly(const uint8_t* bytes, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    if (bytes[i] >= 0x80 && (bytes[i] < 0xA1 || bytes[i] > 0xDF)) return false;
+  }
+  return true;
+}
+
+constexpr uint32_t kShiftJis = 932;
+
 }  // namespace
 
-TextEncoding DetectTextEncoding(const uint8_t* bytes, size_t size) {
+TextEncoding DetectTextEncoding(const uint8_t* bytes, size_t size, uint32_t ansi_code_page) {
   if (StartsWith(bytes, size, kUtf16Mark, sizeof(kUtf16Mark))) return TextEncoding::kUtf16;
   if (StartsWith(bytes, size, kUtf8Mark, sizeof(kUtf8Mark))) return TextEncoding::kUtf8WithMark;
-  return IsNonAsciiUtf8(bytes, size) ? TextEncoding::kUtf8 : TextEncoding::kAnsi;
+  if (!IsNonAsciiUtf8(bytes, size)) return TextEncoding::kAnsi;
+  return ansi_code_page == kShiftJis && IsHalfWidthKatakanaOnly(bytes, size) ? TextEncoding::kAnsi
+                                                                             : TextEncoding::kUtf8;
 }
 
 size_t MarkLength(TextEncoding encoding) {

@@ -17,8 +17,12 @@ enum class TextEncoding {
 
 // UTF-16 or UTF-8 after their marks; UTF-8 without one when every byte
 // sequence is valid UTF-8 and at least one character is not ASCII (plain
-// ASCII reads the same either way); the ANSI code page otherwise.
-TextEncoding DetectTextEncoding(const uint8_t* bytes, size_t size);
+// ASCII reads the same either way); the ANSI code page otherwise. Under the
+// Japanese code page (932), a text whose bytes outside ASCII are all
+// half-width katakana (A1 to DF) is Shift_JIS even when it is valid UTF-8:
+// a folder named "ﾏｲ" or "ﾃｱ" is two such bytes that UTF-8 reads as one
+// accented letter, and a Japanese system's UTF-8 file holds other characters.
+TextEncoding DetectTextEncoding(const uint8_t* bytes, size_t size, uint32_t ansi_code_page);
 
 // The length of the mark that starts a text in encoding.
 size_t MarkLength(TextEncoding encoding);

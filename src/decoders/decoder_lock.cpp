@@ -11,31 +11,79 @@ namespace {
 // waited for. Far fewer modules than this are ever called at once: the ten
 // listed, one being added, and removed ones that requests still hold.
 constexpr int32_t kSlots = 32;
+// Threads waiting for a decoder at once; more wait their turn to wait.
+constexpr int32_t kWaiters = 64;
 
 struct ModuleLock {
   HMODULE module = nullptr;
   int32_t users = 0;  // calls made or waiting; the slot is free at 0
+  DWORD owner = 0;    // the thread inside, 0 for none
+  int32_t depth = 0;  // the owner's calls into it, nested through callbacks
   critical_section section;
 };
 
+// Which decoder each waiting thread waits for: with the owners, the graph in
+// which a wait that would close a circle shows before it is made.
+struct Waiter {
+  DWORD thread = 0;  // 0: a free entry
+  int32_t slot = -1;
+};
+
 ModuleLock g_locks[kSlots];
+Waiter g_waiters[kWaiters];
+// Guards the slots, the owners and the waiters, never held while waiting.
 critical_section g_slots_lock;
 std::atomic<bool> g_parallel{false};
 
-// The slot of module, taken for one more user; -1 when every slot is busy.
-int32_t TakeSlot(HMODULE module) {
-  const scoped_lock lock(g_slots_lock);
+int32_t SlotWaitedForBy(DWORD thread) {
+  for (const Waiter& waiter : g_waiters) {
+    if (waiter.thread == thread) return waiter.slot;
+  }
+  return -1;
+}
+
+// Whether waiting for slot would wait for ever: its owner waits, directly or
+// through others, for a decoder that thread holds. Only the wait that closes
+// the circle sees it, as every wait is entered in the graph under the lock
+// before it is made.
+bool WouldCloseACircle(DWORD thread, int32_t slot) {
+  DWORD owner = g_locks[slot].owner;
+  for (int32_t hops = 0; owner != 0 && hops <= kWaiters; ++hops) {
+    if (owner == thread) return true;
+    const int32_t waited = SlotWaitedForBy(owner);
+    if (waited < 0) return false;
+    owner = g_locks[waited].owner;
+  }
+  return false;
+}
+
+enum class Taken { kSlot, kRefused, kRetry };
+
+// Under g_slots_lock: the slot of module, taken for one more user, and this
+// thread entered as its waiter unless it is inside already.
+Taken TakeSlot(HMODULE module, DWORD thread, int32_t* slot) {
   int32_t held = -1, free = -1;
   for (int32_t i = 0; i < kSlots && held < 0; ++i) {
     if (g_locks[i].users > 0 && g_locks[i].module == module) held = i;
     if (g_locks[i].users == 0 && free < 0) free = i;
   }
-  const int32_t slot = held >= 0 ? held : free;
-  if (slot >= 0) {
-    g_locks[slot].module = module;
-    ++g_locks[slot].users;
+  *slot = held >= 0 ? held : free;
+  if (*slot < 0) return Taken::kRetry;
+  ModuleLock& lock = g_locks[*slot];
+  if (held >= 0 && lock.owner != thread && WouldCloseACircle(thread, *slot)) {
+    return Taken::kRefused;
   }
-  return slot;
+  if (lock.owner != thread) {
+    Waiter* entry = nullptr;
+    for (Waiter& waiter : g_waiters) {
+      if (waiter.thread == 0 && entry == nullptr) entry = &waiter;
+    }
+    if (entry == nullptr) return Taken::kRetry;
+    *entry = {thread, *slot};
+  }
+  lock.module = module;
+  ++lock.users;
+  return Taken::kSlot;
 }
 
 }  // namespace
@@ -46,15 +94,41 @@ void SetParallelDecoders(bool parallel) {
 
 decoder_call::decoder_call(HMODULE module) {
   if (module == nullptr || g_parallel.load(std::memory_order_relaxed)) return;
-  while ((slot_ = TakeSlot(module)) < 0) Sleep(1);
+  const DWORD thread = GetCurrentThreadId();
+  for (;;) {
+    Taken taken;
+    {
+      const scoped_lock lock(g_slots_lock);
+      taken = TakeSlot(module, thread, &slot_);
+    }
+    if (taken == Taken::kRefused) {
+      slot_ = -1;
+      refused_ = true;
+      return;
+    }
+    if (taken == Taken::kSlot) break;
+    Sleep(1);
+  }
   g_locks[slot_].section.enter();
+  const scoped_lock lock(g_slots_lock);
+  for (Waiter& waiter : g_waiters) {
+    if (waiter.thread == thread) waiter = {};
+  }
+  g_locks[slot_].owner = thread;
+  ++g_locks[slot_].depth;
 }
 
 decoder_call::~decoder_call() {
   if (slot_ < 0) return;
-  g_locks[slot_].section.leave();
+  ModuleLock& module = g_locks[slot_];
+  {
+    // Cleared before the section is left: the next owner sets its own.
+    const scoped_lock lock(g_slots_lock);
+    if (--module.depth == 0) module.owner = 0;
+  }
+  module.section.leave();
   const scoped_lock lock(g_slots_lock);
-  --g_locks[slot_].users;
+  --module.users;
 }
 
 }  // namespace tavok

@@ -18,16 +18,22 @@ void SetParallelDecoders(bool parallel);
 // Holds the lock of one decoder module for a scope. The lock belongs to the
 // module, not to a table entry or a path: every handle on the same module,
 // whatever path loaded it, shares it. It is recursive, so that a request made
-// from inside a decoder's progress callback, on the same thread, gets in.
+// from inside a decoder's progress callback, on the same thread, gets in; a
+// decoder suspended in a callback is still in a call, and keeps its lock.
+// A thread that would wait for a decoder whose owner waits, directly or
+// through others, for one this thread holds would wait for ever: it is
+// refused at once instead, and the call must not be made.
 class decoder_call {
  public:
   explicit decoder_call(HMODULE module);
   ~decoder_call();
   decoder_call(const decoder_call&) = delete;
   decoder_call& operator=(const decoder_call&) = delete;
+  bool refused() const { return refused_; }
 
  private:
   int32_t slot_ = -1;  // none held
+  bool refused_ = false;
 };
 
 }  // namespace tavok

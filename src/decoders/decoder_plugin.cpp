@@ -137,6 +137,7 @@ int32_t DecoderPlugin::QueryInfo(int32_t number, char* buffer, int32_t length) {
   // count, and what it did not write must not be taken for text.
   std::memset(buffer, 0, static_cast<size_t>(length) + 1);
   const decoder_call call(library_.get());
+  if (call.refused()) return 0;
   const int32_t n = get_plugin_info(number, buffer, length);
   if (n < 1) {
     buffer[0] = '\0';
@@ -151,7 +152,8 @@ int32_t DecoderPlugin::QuerySupported(const char* name, const void* head) {
   auto is_supported = Lookup<IsSupportedFn>("IsSupported");
   if (is_supported == nullptr) return 0;
   const decoder_call call(library_.get());
-  return is_supported(name, reinterpret_cast<ULONG_PTR>(head));
+  if (call.refused()) return kNotAsked;
+  return is_supported(name, reinterpret_cast<ULONG_PTR>(head)) != 0 ? 1 : 0;
 }
 
 int32_t DecoderPlugin::HasConfigurationDialog() {
@@ -168,6 +170,7 @@ int32_t DecoderPlugin::QueryPictureInfo(const void* data, int32_t size, uint32_t
   uint8_t record[sizeof(PictureInfo)];
   std::memset(record, kRecordFill, sizeof(record));
   const decoder_call call(library_.get());
+  if (call.refused()) return kDecoderBusy;
   const int32_t result = get_picture_info(static_cast<const char*>(data), size, flag,
                                           reinterpret_cast<PictureInfo*>(record));
   *info = PictureInfo{};
@@ -178,6 +181,7 @@ int32_t DecoderPlugin::QueryPictureInfo(const void* data, int32_t size, uint32_t
   // A decoder that writes no handle hands over no text.
   info->text = nullptr;
   const decoder_call call(library_.get());
+  if (call.refused()) return kDecoderBusy;
   return get_picture_info(static_cast<const char*>(data), size, flag, info);
 #endif
 }
@@ -188,6 +192,7 @@ int32_t DecoderPlugin::QueryPicture(const void* data, int32_t size, uint32_t fla
   auto get_picture = Lookup<GetPictureFn>("GetPicture");
   if (get_picture == nullptr) return kMissingEntryPoint;
   const decoder_call call(library_.get());
+  if (call.refused()) return kDecoderBusy;
   return get_picture(static_cast<const char*>(data), size, flag, bitmap_info, bitmap_bits,
                      progress != nullptr ? progress : &NeverAbort, user);
 }

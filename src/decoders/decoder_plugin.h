@@ -18,6 +18,9 @@ constexpr int kDecoderPathSize = 260;
 constexpr int kDecoderPatternsSize = 256;
 constexpr int kDecoderDescriptionSize = 260;
 constexpr int kDecoderDescriptionMax = 258;
+// QuerySupported's answer when the decoder cannot be asked without waiting
+// for ever (see decoder_call).
+constexpr int32_t kNotAsked = -1;
 
 class DecoderPlugin {
  public:
@@ -43,6 +46,8 @@ class DecoderPlugin {
 
   // Forwarded calls; each looks its export up anew. QueryInfo's buffer must
   // hold length + 1 bytes: the text is always left terminated inside it.
+  // QuerySupported answers 1 or 0, or kNotAsked; the picture calls return
+  // kDecoderBusy, and QueryInfo 0, for a call that would wait for ever.
   int32_t QueryInfo(int32_t number, char* buffer, int32_t length);
   int32_t QuerySupported(const char* name, const void* head);
   int32_t HasConfigurationDialog();

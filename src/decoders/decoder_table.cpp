@@ -201,10 +201,11 @@ int32_t FindDecoder(uint8_t category, const uint8_t* payload, int32_t payload_si
     }
   }
   for (int32_t i = 0; i < count; ++i) {
-    if (chosen->SetPath(candidates[i].path) && chosen->QuerySupported(name, payload) != 0) {
-      return candidates[i].index;
-    }
+    const int32_t answer =
+        chosen->SetPath(candidates[i].path) ? chosen->QuerySupported(name, payload) : 0;
+    if (answer == 1) return candidates[i].index;
     ReleaseDecoder(chosen);
+    if (answer == kNotAsked) return kDecoderUnavailable;
   }
   return -1;
 }

@@ -12,6 +12,7 @@
 namespace tavok {
 
 constexpr int32_t kMaxDecoders = 10;
+constexpr int32_t kDecoderUnavailable = -2;
 
 // What fills the table: run once, at the first call that needs the table,
 // rather than inside the loader's attach notification, where a decoder that
@@ -48,7 +49,9 @@ int RegisterDecoder(const char* path);
 // and whose IsSupported accepts the payload; with SetAskEveryDecoder on, else
 // the first other entry that accepts it; -1 when none does. The accepting
 // decoder is left loaded in *chosen, the request's own reference, which the
-// caller hands to ReleaseDecoder.
+// caller hands to ReleaseDecoder. kDecoderUnavailable when a candidate could
+// not be asked without waiting for ever: no other is asked then, as the one
+// that would have taken the payload may be that one.
 int32_t FindDecoder(uint8_t category, const uint8_t* payload, int32_t payload_size,
                     const char* name, const char* extension, DecoderPlugin* chosen);
 

@@ -77,15 +77,18 @@ namespace {
 struct Choice {
   SourceName source;
   int32_t payload_size;
-  bool found;
+  int32_t index;  // FindDecoder's
   DecoderPlugin decoder;
 
   Choice(const PictureInput& input, int32_t payload_offset)
       : source(ExtractSourceName(input.data)), payload_size(input.size - payload_offset) {
     uint8_t padded[kHeadSize];
-    found = FindDecoder(kAnyCategory, ProbeHead(input, payload_offset, padded), payload_size,
-                        source.name, nullptr, &decoder) >= 0;
+    index = FindDecoder(kAnyCategory, ProbeHead(input, payload_offset, padded), payload_size,
+                        source.name, nullptr, &decoder);
   }
+  bool found() const { return index >= 0; }
+  // The picture may be the decoder's that could not be asked: no placeholder.
+  bool unavailable() const { return index == kDecoderUnavailable; }
   ~Choice() { ReleaseDecoder(&decoder); }
   Choice(const Choice&) = delete;
   Choice& operator=(const Choice&) = delete;
@@ -97,7 +100,8 @@ ResultCode DispatchPictureInfo(PictureInput& input, int32_t payload_offset, Pict
   Choice choice(input, payload_offset);
   const SourceName& source = choice.source;
   const int32_t payload_size = choice.payload_size;
-  if (!choice.found) {
+  if (choice.unavailable()) return kDecoderBusy;
+  if (!choice.found()) {
     BuildPlaceholderInfo(info);
     info->text = MakeTextInformation(source.url, nullptr);
     return kSuccess;
@@ -121,7 +125,8 @@ ResultCode DispatchPictureInfo(PictureInput& input, int32_t payload_offset, Pict
 ResultCode DispatchPicture(PictureInput& input, int32_t payload_offset, HLOCAL* bitmap_info,
                            HLOCAL* bitmap_bits, ProgressCallback progress, LONG_PTR user) {
   Choice choice(input, payload_offset);
-  if (!choice.found) {
+  if (choice.unavailable()) return kDecoderBusy;
+  if (!choice.found()) {
     return RenderPlaceholderPicture(choice.source.name, bitmap_info, bitmap_bits, progress, user);
   }
   DecoderPlugin& decoder = choice.decoder;

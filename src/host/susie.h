@@ -16,6 +16,10 @@ enum ResultCode : int32_t {
   kOutOfMemory = 4,
   kReadError = 6,
   kMissingEntryPoint = 8,
+  // The interface's "internal error" too: a request from inside a progress
+  // callback for a decoder that another thread holds while it waits for one
+  // that this thread holds, which would wait for ever.
+  kDecoderBusy = 8,
   kNotProvided = -1,
 };
 

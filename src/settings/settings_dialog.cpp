@@ -131,7 +131,7 @@ INT_PTR Delete(HWND dialog, HWND sender) {
   const int32_t index = static_cast<int32_t>(
       sys::SendMessageW(List(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
   if (index < 0 || index >= DecoderCount()) return FALSE;
-  RemoveDecoder(index);
+  RemoveListedDecoder(index);
   if (DecoderCount() == 0) sys::EnableWindow(sender, FALSE);
   sys::EnableWindow(sys::GetDlgItem(dialog, IDC_ADD_DECODER), TRUE);
   Refresh(dialog);

@@ -1,11 +1,6 @@
 #include "settings/settings_encoding.h"
 
-#include <windows.h>
-
-#include <climits>
 #include <cstring>
-
-#include "host/handles.h"
 
 namespace tavok {
 namespace {
@@ -15,94 +10,127 @@ constexpr uint8_t kUtf16Mark[] = {0xFF, 0xFE};
 // No settings file comes near this; a larger one is no settings file.
 constexpr DWORD kMaxFileSize = 16 * 1024 * 1024;
 
-UINT CodePageOf(TextEncoding encoding) {
-  return encoding == TextEncoding::kAnsi ? CP_ACP : CP_UTF8;
+bool IsUtf8(TextEncoding encoding) {
+  return encoding == TextEncoding::kUtf8 || encoding == TextEncoding::kUtf8WithMark;
 }
 
-// The file's bytes; none for a file that does not exist. False when it
-// exists and cannot be read whole.
-bool ReadBytes(const wchar_t* path, unique_hlocal* bytes, DWORD* size) {
-  *size = 0;
-  const unique_file file(
-      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return GetLastError() == ERROR_FILE_NOT_FOUND;
-  const DWORD length = GetFileSize(file.get(), nullptr);
-  if (length == INVALID_FILE_SIZE || length > kMaxFileSize) return false;
-  bytes->reset(LocalAlloc(LMEM_FIXED, length + 1));
-  DWORD read = 0;
-  if (!*bytes || !ReadFile(file.get(), bytes->get(), length, &read, nullptr) || read != length) {
-    return false;
-  }
-  *size = length;
-  return true;
-}
-
-bool WriteAll(HANDLE file, const void* data, DWORD size) {
-  DWORD written = 0;
-  return size == 0 || (WriteFile(file, data, size, &written, nullptr) && written == size);
-}
-
-// bytes after their mark, in encoding, as UTF-16 in a new block of at least
-// one unit; *length units.
-bool ToUtf16(const uint8_t* bytes, DWORD size, TextEncoding encoding, unique_hlocal* text,
-             int* length) {
+// bytes after their mark, in encoding, as UTF-16 in a new block. UTF-8 that is
+// not well-formed is refused rather than read with its bad bytes replaced,
+// which a save would then write back.
+bool ToUtf16(const uint8_t* bytes, DWORD size, TextEncoding encoding, unique_hlocal* units,
+             size_t* length) {
   const DWORD mark = static_cast<DWORD>(MarkLength(encoding));
   bytes += size < mark ? size : mark;
   size -= size < mark ? size : mark;
   // Every byte becomes at most one UTF-16 unit.
-  text->reset(LocalAlloc(LMEM_FIXED, (size + 1) * sizeof(wchar_t)));
-  if (!*text) return false;
-  auto* units = static_cast<wchar_t*>(text->get());
+  units->reset(LocalAlloc(LMEM_FIXED, (size + 1) * sizeof(wchar_t)));
+  if (!*units) return false;
+  auto* text = static_cast<wchar_t*>(units->get());
   if (encoding == TextEncoding::kUtf16) {
-    *length = static_cast<int>(size / sizeof(wchar_t));
-    std::memcpy(units, bytes, static_cast<size_t>(*length) * sizeof(wchar_t));
+    *length = size / sizeof(wchar_t);
+    std::memcpy(text, bytes, *length * sizeof(wchar_t));
     return true;
   }
-  *length = size == 0
-                ? 0
-                : MultiByteToWideChar(CodePageOf(encoding), 0, reinterpret_cast<const char*>(bytes),
-                                      static_cast<int>(size), units, static_cast<int>(size));
-  return size == 0 || *length != 0;
+  if (size == 0) {
+    *length = 0;
+    return true;
+  }
+  const int converted = MultiByteToWideChar(
+      IsUtf8(encoding) ? CP_UTF8 : CP_ACP, IsUtf8(encoding) ? MB_ERR_INVALID_CHARS : 0,
+      reinterpret_cast<const char*>(bytes), static_cast<int>(size), text, static_cast<int>(size));
+  *length = static_cast<size_t>(converted);
+  return converted != 0;
+}
+
+bool WriteAll(HANDLE file, const void* data, size_t size) {
+  DWORD written = 0;
+  return size == 0 ||
+         (WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == size);
+}
+
+bool WriteText(HANDLE file, std::wstring_view text, TextEncoding encoding) {
+  if (encoding == TextEncoding::kUtf16) {
+    return WriteAll(file, kUtf16Mark, sizeof(kUtf16Mark)) &&
+           WriteAll(file, text.data(), text.size() * sizeof(wchar_t));
+  }
+  if (encoding == TextEncoding::kUtf8WithMark && !WriteAll(file, kUtf8Mark, sizeof(kUtf8Mark))) {
+    return false;
+  }
+  if (text.empty()) return true;
+  // A UTF-16 unit becomes at most three UTF-8 bytes, or two ANSI ones.
+  const int capacity = static_cast<int>(text.size() * 3);
+  const unique_hlocal bytes(LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(capacity)));
+  if (!bytes) return false;
+  const int written = WideCharToMultiByte(
+      IsUtf8(encoding) ? CP_UTF8 : CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+      static_cast<char*>(bytes.get()), capacity, nullptr, nullptr);
+  return written != 0 && WriteAll(file, bytes.get(), static_cast<size_t>(written));
+}
+
+// Replacing a file fails while any program has it open (under Wine, whatever
+// it shares; under Windows, unless it shares its deletion): another viewer
+// reading it, a second save, a virus scanner. Each holds it for moments.
+bool MoveOver(const wchar_t* from, const wchar_t* to) {
+  constexpr int kAttempts = 100;  // a second in all
+  for (int attempt = 1;; ++attempt) {
+    if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD error = GetLastError();
+    if (attempt == kAttempts ||
+        (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+      return false;
+    }
+    Sleep(10);
+  }
 }
 
 }  // namespace
 
-TextEncoding FileEncoding(const wchar_t* path) {
-  unique_hlocal bytes;
-  DWORD size = 0;
-  if (!ReadBytes(path, &bytes, &size) || size == 0) return TextEncoding::kAnsi;
-  return DetectTextEncoding(static_cast<const uint8_t*>(bytes.get()), size);
+SettingsText::Status SettingsText::Read(const wchar_t* path) {
+  units_.reset();
+  length_ = 0;
+  encoding_ = TextEncoding::kAnsi;
+  // Shared for writing and deleting too: a read never stops another
+  // viewer's save from replacing the file.
+  const unique_file file(CreateFileW(path, GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kMissing : kUnreadable;
+  }
+  const DWORD size = GetFileSize(file.get(), nullptr);
+  if (size == INVALID_FILE_SIZE || size > kMaxFileSize) return kUnreadable;
+  const unique_hlocal bytes(LocalAlloc(LMEM_FIXED, size + 1));
+  DWORD read = 0;
+  if (!bytes || (size > 0 && !ReadFile(file.get(), bytes.get(), size, &read, nullptr)) ||
+      read != size) {
+    return kUnreadable;
+  }
+  const auto* data = static_cast<const uint8_t*>(bytes.get());
+  encoding_ = DetectTextEncoding(data, size, GetACP());
+  return ToUtf16(data, size, encoding_, &units_, &length_) ? kRead : kUnreadable;
 }
 
-bool CopyText(const wchar_t* from, TextEncoding from_encoding, const wchar_t* to,
-              TextEncoding to_encoding) {
-  unique_hlocal bytes, text;
-  DWORD size = 0;
-  int length = 0;
-  if (!ReadBytes(from, &bytes, &size) ||
-      !ToUtf16(static_cast<const uint8_t*>(bytes.get()), size, from_encoding, &text, &length)) {
-    return false;
+bool ReplaceSettingsFile(const wchar_t* path, std::wstring_view text, TextEncoding encoding) {
+  wchar_t folder[MAX_PATH];
+  lstrcpynW(folder, path, MAX_PATH);
+  wchar_t* name = folder;
+  for (wchar_t* c = folder; *c != L'\0'; ++c) {
+    if (*c == L'\\') name = c + 1;
   }
-  const auto* units = static_cast<const wchar_t*>(text.get());
-  const unique_file target(
-      CreateFileW(to, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!target) return false;
-  if (to_encoding == TextEncoding::kUtf16) {
-    return WriteAll(target.get(), kUtf16Mark, sizeof(kUtf16Mark)) &&
-           WriteAll(target.get(), units, static_cast<DWORD>(length) * sizeof(wchar_t));
+  *name = L'\0';
+  // Made, empty, under a name no other save uses at the same time.
+  wchar_t own[MAX_PATH];
+  if (GetTempFileNameW(folder, L"tvk", 0, own) == 0) return false;
+  bool written = false;
+  {
+    const unique_file file(
+        CreateFileW(own, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    written = file && WriteText(file.get(), text, encoding) && FlushFileBuffers(file.get());
   }
-  // A UTF-16 unit becomes at most three UTF-8 bytes, or two ANSI ones.
-  const int capacity = length * 3 + 1;
-  const unique_hlocal converted(LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(capacity)));
-  if (!converted) return false;
-  const int written = length == 0 ? 0
-                                  : WideCharToMultiByte(CodePageOf(to_encoding), 0, units, length,
-                                                        static_cast<char*>(converted.get()),
-                                                        capacity, nullptr, nullptr);
-  if (length != 0 && written == 0) return false;
-  return (to_encoding != TextEncoding::kUtf8WithMark ||
-          WriteAll(target.get(), kUtf8Mark, sizeof(kUtf8Mark))) &&
-         WriteAll(target.get(), converted.get(), static_cast<DWORD>(written));
+  if (written && MoveOver(own, path)) return true;
+  DeleteFileW(own);
+  return false;
 }
 
 }  // namespace tavok

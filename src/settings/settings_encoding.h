@@ -1,20 +1,39 @@
-// tavok.ini in whatever encoding it has. The profile functions read and write
-// ANSI files and UTF-16 files with their mark; a UTF-8 file goes through a
-// UTF-16 copy of its text, so that no key's text changes on its way.
+// tavok.ini in whatever encoding it has, read into memory as UTF-16 and
+// written back in that encoding: no temporary copy of it is made anywhere, so
+// none can be left behind or fail for want of a temporary folder.
 #pragma once
 
+#include <windows.h>
+
+#include <string_view>
+
 #include "container/text_encoding.h"
+#include "host/handles.h"
 
 namespace tavok {
 
-// The encoding of the file at path; the ANSI code page for one that does not
-// exist or cannot be read.
-TextEncoding FileEncoding(const wchar_t* path);
+class SettingsText {
+ public:
+  enum Status {
+    kMissing,     // there is no such file: no text
+    kRead,        // the whole file, in its own encoding
+    kUnreadable,  // it exists and cannot be read whole in its own encoding
+  };
+  Status Read(const wchar_t* path);
+  std::wstring_view text() const { return {static_cast<const wchar_t*>(units_.get()), length_}; }
+  // The ANSI code page for a file that does not exist.
+  TextEncoding encoding() const { return encoding_; }
 
-// Writes the text of the file at from, read in from_encoding (no text when
-// there is no such file), to the file at to, in to_encoding, replacing it.
-// from and to may be the same file.
-bool CopyText(const wchar_t* from, TextEncoding from_encoding, const wchar_t* to,
-              TextEncoding to_encoding);
+ private:
+  unique_hlocal units_;
+  size_t length_ = 0;
+  TextEncoding encoding_ = TextEncoding::kAnsi;
+};
+
+// Writes text in encoding into a file of its own beside path, named uniquely
+// so that two saves at once never write into one file, and moves it over
+// path in one step. False, with the file at path as it was and nothing left
+// beside it, when any step fails.
+bool ReplaceSettingsFile(const wchar_t* path, std::wstring_view text, TextEncoding encoding);
 
 }  // namespace tavok

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <climits>
 #include <cstring>
 
 #include "container/file_paths.h"
+#include "container/profile_text.h"
 #include "decoders/decoder_lock.h"
 #include "decoders/decoder_table.h"
 #include "host/handles.h"
@@ -23,7 +23,7 @@ constexpr wchar_t kOptionsSection[] = L"Options";
 
 wchar_t g_settings_path[kPathSize] = {};
 
-// An entry of the file that was not registered, and its place in the list.
+// An entry of the file that was not registered, and its index there.
 struct KeptEntry {
   int32_t index;
   wchar_t value[kPathSize];     // as written
@@ -101,8 +101,8 @@ bool IsInTable(const wchar_t* path) {
   return false;
 }
 
-// Where each entry the file listed and the table took stood in the file, and
-// its value as written there.
+// Each entry the file listed and the table took, its index and its value as
+// written there.
 struct LoadedEntry {
   int32_t index;
   wchar_t path[kPathSize];
@@ -111,6 +111,11 @@ struct LoadedEntry {
 LoadedEntry g_loaded[kMaxDecoders];
 int32_t g_loaded_count = 0;
 
+// Set when the file exists and cannot be read whole in its own encoding:
+// nothing is registered from it, and no save may replace it with a list that
+// lacks what it holds.
+bool g_unreadable = false;
+
 const LoadedEntry* LoadedEntryFor(const wchar_t* table_path) {
   for (int32_t i = 0; i < g_loaded_count; ++i) {
     if (lstrcmpiW(g_loaded[i].path, table_path) == 0) return &g_loaded[i];
@@ -118,59 +123,41 @@ const LoadedEntry* LoadedEntryFor(const wchar_t* table_path) {
   return nullptr;
 }
 
-// The list to save: the table's entries and the kept entries that have not
-// been registered since, each in its place. An entry from the file is saved
-// as it was written there: a path relative to tavok's folder stays relative,
-// so that a viewer folder that moves, or a drive that comes back under
-// another letter, keeps its decoders. A decoder added since is saved as it
-// was picked, after every entry from the file.
+// The list to save: the table's entries in its order, which is the order the
+// dialog shows, and each kept entry that has not been registered since in its
+// place among them: after the entry from the file that came before it there
+// and is still listed, or first. An entry from the file is saved as it was
+// written there: a path relative to tavok's folder stays relative, so that a
+// viewer folder that moves, or a drive that comes back under another letter,
+// keeps its decoders. A decoder added since is saved as it was picked.
 int32_t ListToSave(const wchar_t* list[kMaxDecoders]) {
-  struct Placed {
-    int32_t place;
-    const wchar_t* value;
-  } placed[2 * kMaxDecoders];
-  int32_t count = 0;
-  for (int32_t i = 0; i < DecoderCount(); ++i) {
-    const LoadedEntry* loaded = LoadedEntryFor(DecoderAt(i).path);
-    placed[count++] = loaded != nullptr ? Placed{loaded->index, loaded->value}
-                                        : Placed{kMaxDecoders + i, DecoderAt(i).path};
-  }
-  for (int32_t i = 0; i < g_kept_count; ++i) {
-    if (!IsInTable(g_kept[i].resolved)) placed[count++] = {g_kept[i].index, g_kept[i].value};
-  }
-  // Few entries, most in order already: an insertion sort, stable.
-  for (int32_t i = 1; i < count; ++i) {
-    const Placed entry = placed[i];
-    int32_t at = i;
-    for (; at > 0 && placed[at - 1].place > entry.place; --at) placed[at] = placed[at - 1];
-    placed[at] = entry;
-  }
-  if (count > kMaxDecoders) count = kMaxDecoders;
-  for (int32_t i = 0; i < count; ++i) list[i] = placed[i].value;
-  return count;
-}
-
-// Writes the list into the file at path, keys beyond it removed. The profile
-// functions report each write's failure.
-bool WriteList(const wchar_t* path, const wchar_t* const list[], int32_t count) {
-  // 0 to 10.
-  wchar_t text[3] = {};
-  if (count >= 10) {
-    text[0] = L'1';
-    text[1] = static_cast<wchar_t>(L'0' + count - 10);
-  } else {
-    text[0] = static_cast<wchar_t>(L'0' + count);
-  }
-  if (!WritePrivateProfileStringW(kDecoderSection, L"Count", text, path)) return false;
-  for (int32_t i = 0; i < kMaxDecoders; ++i) {
-    wchar_t key[6];
-    DecoderKey(i, key);
-    const wchar_t* value = i < count ? list[i] : nullptr;  // null removes the key
-    if (!WritePrivateProfileStringW(kDecoderSection, key, value, path) && value != nullptr) {
-      return false;
+  const int32_t table_count = DecoderCount();
+  const LoadedEntry* loaded[kMaxDecoders];
+  for (int32_t i = 0; i < table_count; ++i) loaded[i] = LoadedEntryFor(DecoderAt(i).path);
+  int32_t after[kMaxDecoders];  // per kept entry: the table index it follows, -1 first
+  for (int32_t k = 0; k < g_kept_count; ++k) {
+    after[k] = -1;
+    int32_t nearest = -1;
+    for (int32_t i = 0; i < table_count; ++i) {
+      if (loaded[i] != nullptr && loaded[i]->index < g_kept[k].index &&
+          loaded[i]->index > nearest) {
+        nearest = loaded[i]->index;
+        after[k] = i;
+      }
     }
   }
-  return true;
+  int32_t count = 0;
+  for (int32_t i = -1; i < table_count; ++i) {
+    if (i >= 0 && count < kMaxDecoders) {
+      list[count++] = loaded[i] != nullptr ? loaded[i]->value : DecoderAt(i).path;
+    }
+    for (int32_t k = 0; k < g_kept_count; ++k) {
+      if (after[k] == i && !IsInTable(g_kept[k].resolved) && count < kMaxDecoders) {
+        list[count++] = g_kept[k].value;
+      }
+    }
+  }
+  return count;
 }
 
 bool CodePageCanSpell(const wchar_t* text) {
@@ -180,45 +167,43 @@ bool CodePageCanSpell(const wchar_t* text) {
          !lossy;
 }
 
-bool IsUtf8(TextEncoding encoding) {
-  return encoding == TextEncoding::kUtf8 || encoding == TextEncoding::kUtf8WithMark;
+// The first value of key in the decoder section, as a path: false when it is
+// absent, empty, or longer than a path holds (cut to a path's length it could
+// name another module than the one listed).
+bool ReadDecoderValue(std::wstring_view text, const wchar_t* key, wchar_t value[kPathSize]) {
+  std::wstring_view found;
+  if (!FindProfileValue(text, kDecoderSection, key, &found)) return false;
+  // A value stops at a zero, as the profile functions read it.
+  const size_t end = found.find(L'\0');
+  if (end != std::wstring_view::npos) found.remove_suffix(found.size() - end);
+  if (found.empty() || found.size() >= static_cast<size_t>(kPathSize)) return false;
+  std::memcpy(value, found.data(), found.size() * sizeof(wchar_t));
+  value[found.size()] = L'\0';
+  return true;
 }
 
-// The file the profile functions read the settings from: tavok.ini itself,
-// or for a UTF-8 file a UTF-16 copy of it in the temporary folder, removed
-// again when the reading is done.
-class ProfileToRead {
- public:
-  ProfileToRead() {
-    lstrcpynW(path_, g_settings_path, kPathSize);
-    const TextEncoding encoding = FileEncoding(g_settings_path);
-    if (!IsUtf8(encoding)) return;
-    wchar_t folder[kPathSize];
-    const DWORD length = GetTempPathW(kPathSize, folder);
-    wchar_t copy[kPathSize];
-    if (length == 0 || length >= static_cast<DWORD>(kPathSize) ||
-        GetTempFileNameW(folder, L"tvk", 0, copy) == 0) {
-      return;
+void RegisterListed(std::wstring_view text) {
+  int32_t count = FindProfileInt(text, kDecoderSection, L"Count", 0);
+  if (count >= kMaxDecoders) count = kMaxDecoders;
+  for (int32_t i = 0; i < count; ++i) {
+    wchar_t key[6];
+    DecoderKey(i, key);
+    wchar_t value[kPathSize];
+    if (!ReadDecoderValue(text, key, value)) continue;
+    wchar_t resolved[kPathSize] = {};
+    const bool fits = ResolveDecoderPath(value, resolved);
+    if (fits && RegisterDecoder(resolved)) {
+      LoadedEntry& loaded = g_loaded[g_loaded_count++];
+      loaded.index = i;
+      lstrcpynW(loaded.path, resolved, kPathSize);
+      lstrcpynW(loaded.value, value, kPathSize);
+      continue;
     }
-    // When no copy can be made, the file is read in the ANSI code page.
-    if (!CopyText(g_settings_path, encoding, copy, TextEncoding::kUtf16)) {
-      DeleteFileW(copy);
-      return;
-    }
-    lstrcpynW(path_, copy, kPathSize);
-    temporary_ = true;
+    // Listed twice: the entry is in the table already, and saved once.
+    if (fits && IsInTable(resolved)) continue;
+    Keep(i, value, fits ? resolved : L"");
   }
-  ~ProfileToRead() {
-    if (temporary_) DeleteFileW(path_);
-  }
-  ProfileToRead(const ProfileToRead&) = delete;
-  ProfileToRead& operator=(const ProfileToRead&) = delete;
-  const wchar_t* path() const { return path_; }
-
- private:
-  wchar_t path_[kPathSize];
-  bool temporary_ = false;
-};
+}
 
 }  // namespace
 
@@ -237,88 +222,77 @@ void LoadSettings() {
   SetParallelDecoders(false);
   g_kept_count = 0;
   g_loaded_count = 0;
+  g_unreadable = false;
   if (!FindSettingsPath(g_settings_path)) return;
-  if (GetFileAttributesW(g_settings_path) == INVALID_FILE_ATTRIBUTES) return;
-  const ProfileToRead profile;
-  const wchar_t* const file = profile.path();
+  SettingsText file;
+  const SettingsText::Status status = file.Read(g_settings_path);
+  g_unreadable = status == SettingsText::kUnreadable;
+  if (status != SettingsText::kRead) return;
+  const std::wstring_view text = file.text();
+  RegisterListed(text);
+  SetKeepDecodersLoaded(FindProfileInt(text, kOptionsSection, L"KeepDecodersLoaded", 0) != 0);
+  SetAskEveryDecoder(FindProfileInt(text, kOptionsSection, L"AskEveryDecoder", 0) != 0);
+  SetParallelDecoders(FindProfileInt(text, kOptionsSection, L"ParallelDecoders", 0) != 0);
+  SetPlaceholderSize(FindProfileInt(text, kIconSection, L"Width", kDefaultPlaceholderSide),
+                     FindProfileInt(text, kIconSection, L"Height", kDefaultPlaceholderSide));
+}
 
-  int32_t count = static_cast<int32_t>(GetPrivateProfileIntW(kDecoderSection, L"Count", 0, file));
-  if (count >= kMaxDecoders) count = kMaxDecoders;
-  for (int32_t i = 0; i < count; ++i) {
-    wchar_t key[6];
-    DecoderKey(i, key);
-    // One character more than a path holds: a value that fills it was cut by
-    // the profile reader, and cut to a path's length it could name another
-    // module than the one listed.
-    wchar_t value[kPathSize + 1] = {};
-    GetPrivateProfileStringW(kDecoderSection, key, L"", value, kPathSize + 1, file);
-    if (value[0] == L'\0' || lstrlenW(value) >= kPathSize) continue;
-    wchar_t resolved[kPathSize] = {};
-    const bool fits = ResolveDecoderPath(value, resolved);
-    if (fits && RegisterDecoder(resolved)) {
-      LoadedEntry& loaded = g_loaded[g_loaded_count++];
-      loaded.index = i;
-      lstrcpynW(loaded.path, resolved, kPathSize);
-      lstrcpynW(loaded.value, value, kPathSize);
-      continue;
-    }
-    // Listed twice: the entry is in the table already, and saved once.
-    if (fits && IsInTable(resolved)) continue;
-    Keep(i, value, fits ? resolved : L"");
+void RemoveListedDecoder(int32_t index) {
+  if (index < 0 || index >= DecoderCount()) return;
+  // Deleted, an entry loses the spelling it had in the file: added again, it
+  // is saved as it was picked.
+  const wchar_t* path = DecoderAt(index).path;
+  for (int32_t i = 0; i < g_loaded_count; ++i) {
+    if (lstrcmpiW(g_loaded[i].path, path) != 0) continue;
+    g_loaded[i] = g_loaded[--g_loaded_count];
+    break;
   }
-
-  SetKeepDecodersLoaded(GetPrivateProfileIntW(kOptionsSection, L"KeepDecodersLoaded", 0, file) !=
-                        0);
-  SetAskEveryDecoder(GetPrivateProfileIntW(kOptionsSection, L"AskEveryDecoder", 0, file) != 0);
-  SetParallelDecoders(GetPrivateProfileIntW(kOptionsSection, L"ParallelDecoders", 0, file) != 0);
-  const int32_t width = static_cast<int32_t>(
-      GetPrivateProfileIntW(kIconSection, L"Width", kDefaultPlaceholderSide, file));
-  const int32_t height = static_cast<int32_t>(
-      GetPrivateProfileIntW(kIconSection, L"Height", kDefaultPlaceholderSide, file));
-  SetPlaceholderSize(width, height);
+  RemoveDecoder(index);
 }
 
 bool SaveSettings() {
-  if (g_settings_path[0] == L'\0') return false;
+  if (g_settings_path[0] == L'\0' || g_unreadable) return false;
+  // A file the user made read-only is not replaced.
+  const DWORD attributes = GetFileAttributesW(g_settings_path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return false;
+  }
+  // Read again: the sections and keys around the list are saved as they are
+  // now, whoever changed them since.
+  SettingsText file;
+  const SettingsText::Status status = file.Read(g_settings_path);
+  if (status == SettingsText::kUnreadable) return false;
+
   const wchar_t* list[kMaxDecoders];
   const int32_t count = ListToSave(list);
   bool needs_utf16 = false;
   for (int32_t i = 0; i < count; ++i) needs_utf16 = needs_utf16 || !CodePageCanSpell(list[i]);
+  // The file keeps its encoding; an ANSI one becomes UTF-16 when the list
+  // holds a path the code page cannot spell.
+  TextEncoding encoding = file.encoding();
+  if (encoding == TextEncoding::kAnsi && needs_utf16) encoding = TextEncoding::kUtf16;
 
-  // Written into a copy beside the file, which then replaces it in one step:
-  // a write that fails part way (a full disk, a locked or read-only file)
-  // leaves the old file as it was.
-  wchar_t temporary[kPathSize + 4];
-  lstrcpyW(temporary, g_settings_path);
-  lstrcatW(temporary, L".new");
-  const DWORD attributes = GetFileAttributesW(g_settings_path);
-  const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
-  // A file the user made read-only is not replaced.
-  if (existed && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
-  // The file keeps its encoding: UTF-16 and UTF-8 stay so, ANSI too unless the
-  // list needs UTF-16. The profile functions write into a UTF-16 copy of a
-  // UTF-8 file, which becomes UTF-8 again before it replaces the file.
-  const TextEncoding encoding = existed ? FileEncoding(g_settings_path) : TextEncoding::kAnsi;
-  const bool via_utf16 = IsUtf8(encoding) || (needs_utf16 && encoding != TextEncoding::kUtf16);
-  if (via_utf16) {
-    if (!CopyText(g_settings_path, encoding, temporary, TextEncoding::kUtf16)) {
-      DeleteFileW(temporary);
-      return false;
-    }
-  } else if (existed) {
-    if (!CopyFileW(g_settings_path, temporary, FALSE)) return false;
-    // The copy takes the file's attributes; it must stay writable and
-    // deletable whatever they are.
-    SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);
+  wchar_t count_text[3] = {};  // 0 to 10
+  if (count >= 10) {
+    count_text[0] = L'1';
+    count_text[1] = static_cast<wchar_t>(L'0' + count - 10);
   } else {
-    DeleteFileW(temporary);
+    count_text[0] = static_cast<wchar_t>(L'0' + count);
   }
-  const bool written =
-      WriteList(temporary, list, count) &&
-      (!IsUtf8(encoding) || CopyText(temporary, TextEncoding::kUtf16, temporary, encoding)) &&
-      MoveFileExW(temporary, g_settings_path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!written) DeleteFileW(temporary);
-  return written;
+  wchar_t keys[kMaxDecoders][6];
+  ProfileEdit edits[1 + kMaxDecoders] = {{L"Count", count_text}};
+  for (int32_t i = 0; i < kMaxDecoders; ++i) {
+    DecoderKey(i, keys[i]);
+    // Keys beyond Count are removed: nothing stale is left to come back.
+    edits[1 + i] = {keys[i], i < count ? list[i] : nullptr};
+  }
+  const size_t edit_count = sizeof(edits) / sizeof(edits[0]);
+  const size_t bound = EditedProfileBound(file.text(), kDecoderSection, edits, edit_count);
+  const unique_hlocal edited(LocalAlloc(LMEM_FIXED, bound * sizeof(wchar_t)));
+  if (!edited) return false;
+  auto* text = static_cast<wchar_t*>(edited.get());
+  const size_t length = EditProfile(file.text(), kDecoderSection, edits, edit_count, text);
+  return ReplaceSettingsFile(g_settings_path, {text, length}, encoding);
 }
 
 }  // namespace tavok

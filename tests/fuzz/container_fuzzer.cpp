@@ -12,7 +12,9 @@
 // Besides memory errors, each run checks what callers rely on: the payload
 // offset lies inside the data right after a CR LF, the name only filters,
 // the 2000-byte head that IsSupported looks at agrees with the whole data,
-// and the URL and name are taken from the header.
+// and the URL and name are taken from the header. The data, read as UTF-16
+// settings text, is edited as a save edits it: the result stays inside its
+// bound and reads back as the values written.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +25,7 @@
 #include "container/cache_container.h"
 #include "container/lead_bytes.h"
 #include "container/mbcs.h"
+#include "container/profile_text.h"
 #include "placeholder/placeholder_layout.h"
 
 namespace {
@@ -95,6 +98,27 @@ void CheckSourceName(const uint8_t* data, int32_t offset, bool double_byte) {
   CHECK(extension[0] == '.');
 }
 
+void CheckProfileEdit(const uint8_t* data, size_t size) {
+  std::unique_ptr<wchar_t[]> text(new wchar_t[size / 2 + 1]);
+  for (size_t i = 0; i < size / 2; ++i) {
+    text[i] = static_cast<wchar_t>(data[2 * i] | (data[2 * i + 1] << 8));
+  }
+  const std::wstring_view before(text.get(), size / 2);
+  const tavok::ProfileEdit edits[] = {
+      {L"Count", L"2"}, {L"Path0", L"a.spi"}, {L"Path1", L"C:\\b.spi"}, {L"Path2", nullptr}};
+  const size_t bound = tavok::EditedProfileBound(before, L"SPI", edits, 4);
+  std::unique_ptr<wchar_t[]> out(new wchar_t[bound]);
+  const size_t length = tavok::EditProfile(before, L"SPI", edits, 4, out.get());
+  CHECK(length <= bound);
+  const std::wstring_view after(out.get(), length);
+  for (const tavok::ProfileEdit& edit : edits) {
+    std::wstring_view value;
+    const bool found = tavok::FindProfileValue(after, L"SPI", edit.key, &value);
+    CHECK(found == (edit.value != nullptr));
+    if (found) CHECK(value == edit.value);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
@@ -137,5 +161,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   const bool from_head = tavok::HeadShowsContainer(name.get(), head, kHead, full);
   if (offset != 0) CHECK(from_head);
   if (from_head && offset == 0) CHECK(full && HeaderLength(head) > kHead - 4);
+  CheckProfileEdit(data.get(), data_size);
   return 0;
 }

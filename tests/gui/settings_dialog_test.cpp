@@ -247,24 +247,44 @@ TEST_F(ConfigurationTest, RefusedFilesChangeNothingAndShowNothing) {
   EXPECT_EQ(folder_.ReadIni(), ini);
 }
 
-TEST_F(ConfigurationTest, DeletingTheFirstOfThreeKeepsTheOrder) {
+// OK saves the rows as shown, top to bottom: Delete and Add, the dialog's way
+// to change the order, are not undone. A deleted entry loses what was written
+// for it; added again, it is saved as it was picked.
+TEST_F(ConfigurationTest, OkSavesTheRowsInTheOrderShown) {
   folder_.AddTavok();
-  folder_.AddFixture("fx_png", "a.spi");
+  const std::string a = folder_.AddFixture("fx_png", "a.spi");
   const std::string b = folder_.AddFixture("fx_jpeg", "b.spi");
   const std::string c = folder_.AddFixture("fx_png_second", "c.spi");
-  LoadWithDecoders({"a.spi", "b.spi", "c.spi"});
-  UseSettings([&](const SettingsDialog& dialog) {
-    dialog.ClickRow(0);
-    dialog.PressDelete();
-    EXPECT_EQ(dialog.Rows(),
-              (std::vector<Row>{{b, "Fixture JPEG decoder"}, {c, "Second PNG decoder"}}));
-    EXPECT_EQ(dialog.ColumnCount(), 2) << "the columns are set up once per dialog";
-    dialog.PressOk();
-  });
-  EXPECT_EQ(Profile(folder_.IniPath(), "Count"), "2");
-  EXPECT_EQ(Profile(folder_.IniPath(), "Path0"), "b.spi");
-  EXPECT_EQ(Profile(folder_.IniPath(), "Path1"), "c.spi");
-  EXPECT_EQ(Profile(folder_.IniPath(), "Path2"), "(absent)") << "keys past the count go";
+  const struct {
+    const char* label;
+    bool add_again;
+    Paths rows, saved;
+  } cases[] = {
+      {"delete the first of three", false, {b, c}, {"b.spi", "c.spi"}},
+      {"delete the first, add it again", true, {b, c, a}, {"b.spi", "c.spi", a}},
+  };
+  for (const auto& test : cases) {
+    tavok_.reset();  // unloaded, so that the next load reads the file anew
+    LoadWithDecoders({"a.spi", "b.spi", "c.spi"});
+    UseSettings([&](const SettingsDialog& dialog) {
+      dialog.ClickRow(0);
+      dialog.PressDelete();
+      if (test.add_again) {
+        dialog.PressAdd().Choose(a);
+        dialog.Sync();
+      }
+      EXPECT_EQ(dialog.Paths(), test.rows) << test.label;
+      EXPECT_EQ(dialog.ColumnCount(), 2) << "the columns are set up once per dialog";
+      dialog.PressOk();
+    });
+    const std::string ini = folder_.IniPath();
+    EXPECT_EQ(Profile(ini, "Count"), std::to_string(test.saved.size())) << test.label;
+    for (size_t i = 0; i <= test.saved.size(); ++i) {
+      const std::string key = "Path" + std::to_string(i);
+      EXPECT_EQ(Profile(ini, key.c_str()), i < test.saved.size() ? test.saved[i] : "(absent)")
+          << test.label << ": " << key;
+    }
+  }
 }
 
 TEST_F(ConfigurationTest, DeletingTheOnlyEntryDisablesDeleteUntilOneIsAdded) {

@@ -64,11 +64,14 @@ TEST(ModuleMachine, ReadsTheFileHeaderOrNothing) {
 
 // Notepad saves UTF-8 without a mark; a Shift_JIS or Windows-1252 file is
 // almost never valid UTF-8, and a file of ASCII reads the same either way.
+// The exception, Shift_JIS of half-width katakana only, is read as such
+// under code page 932.
 TEST(DetectTextEncoding, MarksThenWellFormedUtf8ElseTheAnsiCodePage) {
   const struct {
     const char* label;
     std::string bytes;
     TextEncoding expected;
+    uint32_t code_page = 1252;
   } cases[] = {
       {"empty", "", TextEncoding::kAnsi},
       {"ASCII", "[SPI]\r\nCount=1\r\n", TextEncoding::kAnsi},
@@ -84,10 +87,15 @@ TEST(DetectTextEncoding, MarksThenWellFormedUtf8ElseTheAnsiCodePage) {
       {"cut short at the end", "ok \xE7\x8C", TextEncoding::kAnsi},
       {"UTF-8 mark", "\xEF\xBB\xBF[SPI]", TextEncoding::kUtf8WithMark},
       {"UTF-16 mark", std::string("\xFF\xFE[\0", 4), TextEncoding::kUtf16},
+      {"katakana Te-a, or n tilde, under 1252", "C:\\\xC3\xB1\\a.spi", TextEncoding::kUtf8},
+      {"katakana Te-a under 932", "C:\\\xC3\xB1\\a.spi", TextEncoding::kAnsi, 932},
+      {"katakana Ma-i under 932", "Path0=\xCF\xB2\\", TextEncoding::kAnsi, 932},
+      {"e acute beside a kanji under 932", "caf\xC3\xA9 \xE7\x8C\xAB", TextEncoding::kUtf8, 932},
+      {"the mark under 932", "\xEF\xBB\xBF\xC3\xB1", TextEncoding::kUtf8WithMark, 932},
   };
   for (const auto& c : cases) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(c.bytes.data());
-    EXPECT_EQ(DetectTextEncoding(bytes, c.bytes.size()), c.expected) << c.label;
+    EXPECT_EQ(DetectTextEncoding(bytes, c.bytes.size(), c.code_page), c.expected) << c.label;
   }
   EXPECT_EQ(MarkLength(TextEncoding::kUtf8WithMark), 3u);
   EXPECT_EQ(MarkLength(TextEncoding::kUtf16), 2u);

@@ -53,7 +53,8 @@ class Inputs {
     }
   }
 
-  std::string Answer(const Request& r) const {
+  std::string Answer(const Request& r, ProgressCallback progress = nullptr,
+                     LONG_PTR user = 0) const {
     const std::vector<uint8_t>& bytes = bytes_[r.file];
     const char* buffer =
         r.memory ? reinterpret_cast<const char*>(bytes.data()) : paths_[r.file].c_str();
@@ -79,9 +80,10 @@ class Inputs {
       case Request::kPicture:
       case Request::kPictureW: {
         HLOCAL header = nullptr, bits = nullptr;
-        const int32_t result = r.kind == Request::kPicture
-                                   ? GetPicture(buffer, length, flag, &header, &bits, nullptr, 0)
-                                   : GetPictureW(wide, length, flag, &header, &bits, nullptr, 0);
+        const int32_t result =
+            r.kind == Request::kPicture
+                ? GetPicture(buffer, length, flag, &header, &bits, progress, user)
+                : GetPictureW(wide, length, flag, &header, &bits, progress, user);
         std::string answer = std::to_string(result) + " " + Text(header) + Text(bits);
         LocalFree(header);
         LocalFree(bits);
@@ -226,6 +228,77 @@ TEST_F(Concurrency, OneThreadAtATimeInsideADecoderUnlessParallel) {
     ASSERT_EQ(calls.size(), 4u) << c.label;
     EXPECT_EQ(calls[1].find(" enter ") != std::string::npos, c.overlap)
         << c.label << ": " << ::testing::PrintToString(calls);
+  }
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", nullptr);
+  SetParallelDecoders(false);
+}
+
+// A picture request that a host makes from inside its progress callback, once.
+struct Nested {
+  const Inputs* inputs;
+  int file;
+  std::string answer;
+};
+
+int __stdcall AskFromCallback(int, int, LONG_PTR user) {
+  auto* nested = reinterpret_cast<Nested*>(user);
+  if (nested->answer.empty()) {
+    nested->answer = nested->inputs->Answer({Request::kPicture, true, nested->file});
+  }
+  return 0;
+}
+
+// A request from inside a progress callback, for another decoder, gets its
+// picture, waiting if another thread is in that decoder; unless that thread
+// waits, from its own callback, for the decoder this one is in: then one of
+// the two is refused at once, with 8, rather than both waiting for ever.
+TEST_F(Concurrency, NestedRequestsIntoEachOthersDecodersNeverWaitForEver) {
+  const struct {
+    const char* label;
+    bool parallel;
+    bool crosswise;  // a second thread asks for f1 and, from its callback, f0
+    int refused;
+  } cases[] = {
+      {"one thread", false, false, 0},
+      {"two threads crosswise", false, true, 1},
+      {"two threads crosswise, in parallel", true, true, 0},
+  };
+  // f0 goes to the PNG decoder, f1 to the JPEG one.
+  const std::string picture[] = {inputs_.Answer({Request::kPicture, true, 0}),
+                                 inputs_.Answer({Request::kPicture, true, 1})};
+  ASSERT_EQ(picture[0].rfind("0 ", 0), 0u) << picture[0];
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", "500");
+  for (const auto& c : cases) {
+    SetParallelDecoders(c.parallel);
+    log_.Clear();
+    Nested nested[] = {{&inputs_, 1, ""}, {&inputs_, 0, ""}};
+    std::string outer[2];
+    const DWORD start = GetTickCount();
+    std::thread first([&] {
+      outer[0] = inputs_.Answer({Request::kPicture, true, 0}, &AskFromCallback,
+                                reinterpret_cast<LONG_PTR>(&nested[0]));
+    });
+    std::thread second;
+    if (c.crosswise) {
+      EXPECT_TRUE(testing::WaitUntil([&] { return !log_.Events({"enter"}).empty(); }));
+      second = std::thread([&] {
+        outer[1] = inputs_.Answer({Request::kPicture, true, 1}, &AskFromCallback,
+                                  reinterpret_cast<LONG_PTR>(&nested[1]));
+      });
+    }
+    first.join();
+    if (second.joinable()) second.join();
+    EXPECT_LT(GetTickCount() - start, 5000u) << c.label;
+    int refused = 0;
+    for (int t = 0; t < (c.crosswise ? 2 : 1); ++t) {
+      EXPECT_EQ(outer[t], picture[t]) << c.label;
+      if (nested[t].answer == "8 (none)(none)") {
+        ++refused;
+      } else {
+        EXPECT_EQ(nested[t].answer, picture[1 - t]) << c.label << ", thread " << t;
+      }
+    }
+    EXPECT_EQ(refused, c.refused) << c.label;
   }
   SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", nullptr);
   SetParallelDecoders(false);

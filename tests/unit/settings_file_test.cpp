@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,10 @@ using Lines = std::vector<std::string>;
 // copy is mapped without running its own entry point.
 class Attached {
  public:
-  explicit Attached(const PluginFolder& folder) {
-    module_ = LoadLibraryExA(folder.TavokPath().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
-    EXPECT_NE(module_, nullptr) << folder.TavokPath();
+  explicit Attached(const PluginFolder& folder) : Attached(folder.TavokPath()) {}
+  explicit Attached(const std::string& tavok) {
+    module_ = LoadLibraryExA(tavok.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    EXPECT_NE(module_, nullptr) << tavok;
     AttachModule(module_);
     EnsureTableLoaded();
   }
@@ -195,6 +197,19 @@ TEST_F(SettingsFileTest, DoubleByteFolderUnderCodePage932) {
   EXPECT_EQ(TablePaths(), (Lines{a}));
 }
 
+// A save's own file, left beside tavok.ini.
+bool HasStrayFile(const PluginFolder& folder) {
+  for (const char* pattern : {"\\*.tmp", "\\*.new"}) {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder.path() + pattern).c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      FindClose(search);
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string ProfileValue(const std::string& ini, const char* section, const char* key) {
   char value[MAX_PATH];
   GetPrivateProfileStringA(section, key, "(none)", value, MAX_PATH, ini.c_str());
@@ -245,20 +260,26 @@ TEST_F(SettingsFileTest, SaveWritesTheListKeepsUnloadableEntriesAndTheRest) {
       {"Icon", "Height", "32"},
   };
   for (const auto& e : expected) EXPECT_EQ(ProfileValue(ini, e.section, e.key), e.value) << e.key;
-  EXPECT_FALSE(testing::FileExists(ini + ".new"));
+  EXPECT_FALSE(HasStrayFile(folder));
 }
 
 // A save that cannot be made reports it and leaves the file exactly as it
-// was, also when the write would fail part way.
+// was, also when the write would fail part way. A file that cannot be read in
+// its own encoding (UTF-8 after its mark, with a byte that is not) registers
+// nothing, and is not replaced by a list that lacks its entries.
 TEST_F(SettingsFileTest, AFailedSaveReportsItAndLeavesTheFileAsItWas) {
   PluginFolder folder;
   folder.AddTavok();
-  const std::string text = "[SPI]\r\nCount=1\r\nPath0=a.spi\r\n[Icon]\r\nHeight=32\r\n";
+  folder.AddFixture("fx_jpeg", "a.spi");
   const std::string ini = folder.IniPath();
-  enum Hold { kReadOnly, kLocked };
-  for (Hold hold : {kReadOnly, kLocked}) {
+  enum Hold { kReadOnly, kLocked, kMisencoded };
+  for (Hold hold : {kReadOnly, kLocked, kMisencoded}) {
+    const std::string text = std::string(hold == kMisencoded ? "\xEF\xBB\xBF" : "") +
+                             "[SPI]\r\nCount=1\r\nPath0=a.spi\r\n[Icon]\r\nHeight=32\r\n" +
+                             (hold == kMisencoded ? "[Other]\r\nKey=caf\xE9\r\n" : "");
     folder.WriteIni(text);
     Attached attached(folder);
+    EXPECT_EQ(DecoderCount(), hold == kMisencoded ? 0 : 1) << hold;
     ASSERT_EQ(RegisterDecoder(folder.AddFixture("fx_png", "b.spi").c_str()), 1);
     HANDLE holder = INVALID_HANDLE_VALUE;
     if (hold == kReadOnly) SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -270,7 +291,7 @@ TEST_F(SettingsFileTest, AFailedSaveReportsItAndLeavesTheFileAsItWas) {
     if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
     SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(folder.ReadIni(), text) << hold;
-    EXPECT_FALSE(testing::FileExists(ini + ".new")) << hold;
+    EXPECT_FALSE(HasStrayFile(folder)) << hold;
   }
 }
 
@@ -321,9 +342,12 @@ TEST_F(SettingsFileTest, TheFileIsReadAndSavedInItsOwnEncoding) {
   const struct {
     TextEncoding encoding;
     std::string mark;
+    bool without_temporary_folder = false;
   } cases[] = {{TextEncoding::kUtf8, ""},
                {TextEncoding::kUtf8WithMark, "\xEF\xBB\xBF"},
-               {TextEncoding::kUtf16, "\xFF\xFE"}};
+               {TextEncoding::kUtf16, "\xFF\xFE"},
+               // TMP and TEMP name a folder that does not exist.
+               {TextEncoding::kUtf8, "", true}};
   const auto encode = [](const std::wstring& wide, TextEncoding encoding) {
     if (encoding == TextEncoding::kUtf16) {
       return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
@@ -343,18 +367,30 @@ TEST_F(SettingsFileTest, TheFileIsReadAndSavedInItsOwnEncoding) {
                                     static_cast<int>(wide.size())));
     return wide;
   };
+  char temporary[MAX_PATH] = {}, temp[MAX_PATH] = {};
+  GetEnvironmentVariableA("TMP", temporary, MAX_PATH);
+  GetEnvironmentVariableA("TEMP", temp, MAX_PATH);
   for (const auto& c : cases) {
     folder.WriteIni(c.mark + encode(text, c.encoding));
+    if (c.without_temporary_folder) {
+      SetEnvironmentVariableA("TMP", folder.Join("gone").c_str());
+      SetEnvironmentVariableA("TEMP", folder.Join("gone").c_str());
+    }
     {
       Attached attached(folder);
-      ASSERT_EQ(DecoderCount(), 1) << c.mark.size();
-      EXPECT_STREQ(DecoderAt(0).path, (cat + L"\\cat.spi").c_str());
+      EXPECT_EQ(DecoderCount(), 1) << c.mark.size();
+      if (DecoderCount() == 1) {
+        EXPECT_STREQ(DecoderAt(0).path, (cat + L"\\cat.spi").c_str());
+      }
       ASSERT_EQ(RegisterDecoder(added.c_str()), 1);
-      ASSERT_TRUE(SaveSettings());
+      EXPECT_TRUE(SaveSettings());
     }
+    SetEnvironmentVariableA("TMP", temporary);
+    SetEnvironmentVariableA("TEMP", temp);
     const std::string saved = folder.ReadIni();
-    ASSERT_EQ(DetectTextEncoding(reinterpret_cast<const uint8_t*>(saved.data()), saved.size()),
-              c.encoding);
+    ASSERT_EQ(
+        DetectTextEncoding(reinterpret_cast<const uint8_t*>(saved.data()), saved.size(), GetACP()),
+        c.encoding);
     const std::wstring written = decode(saved.substr(c.mark.size()), c.encoding);
     for (const std::wstring& line :
          {std::wstring(L"Path0=\u732B\\cat.spi\r\n"), L"Path1=" + testing::Widen(added) + L"\r\n",
@@ -362,6 +398,89 @@ TEST_F(SettingsFileTest, TheFileIsReadAndSavedInItsOwnEncoding) {
       EXPECT_NE(written.find(line), std::wstring::npos) << c.mark.size() << " " << saved;
     }
   }
+}
+
+// One of the viewers of the test below: run as a process of its own, it saves
+// the decoders it is given, again and again.
+TEST_F(SettingsFileTest, SavingProcess) {
+  char folder[MAX_PATH] = {}, list[1024] = {};
+  if (GetEnvironmentVariableA("TAVOK_SAVE_FOLDER", folder, MAX_PATH) == 0 ||
+      GetEnvironmentVariableA("TAVOK_SAVE_LIST", list, sizeof(list)) == 0) {
+    GTEST_SKIP() << "a process of TwoProcessesSavingAtOnceLeaveOneOfTheirLists";
+  }
+  Attached attached(std::string(folder) + "\\" + kOwnFileName);
+  UnloadAllDecoders();
+  for (char* name = strtok(list, ","); name != nullptr; name = strtok(nullptr, ",")) {
+    ASSERT_EQ(RegisterDecoder((std::string(folder) + "\\" + name).c_str()), 1) << name;
+  }
+  for (int i = 0; i < 100; ++i) ASSERT_TRUE(SaveSettings()) << i;
+}
+
+// Two viewers saving at once (a 32-bit and a 64-bit one sharing a folder):
+// whenever it is read, the file is whole, and one of the two lists.
+TEST_F(SettingsFileTest, TwoProcessesSavingAtOnceLeaveOneOfTheirLists) {
+  PluginFolder folder;
+  folder.AddTavok();
+  const std::string a = folder.AddFixture("fx_png", "a.spi");
+  const std::string b = folder.AddFixture("fx_jpeg", "b.spi");
+  const std::string c = folder.AddFixture("fx_png_second", "c.spi");
+  const std::string initial = "[SPI]\r\nCount=0\r\n[Icon]\r\nWidth=64\r\n";
+  folder.WriteIni(initial);
+  const std::string lists[] = {"a.spi,b.spi", "c.spi,b.spi,a.spi"};
+  const std::string texts[] = {
+      "[SPI]\r\nCount=2\r\nPath0=" + a + "\r\nPath1=" + b + "\r\n[Icon]\r\nWidth=64\r\n",
+      "[SPI]\r\nCount=3\r\nPath0=" + c + "\r\nPath1=" + b + "\r\nPath2=" + a +
+          "\r\n[Icon]\r\nWidth=64\r\n"};
+  char program[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, program, MAX_PATH);
+  SetEnvironmentVariableA("TAVOK_SAVE_FOLDER", folder.path().c_str());
+  PROCESS_INFORMATION processes[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    SetEnvironmentVariableA("TAVOK_SAVE_LIST", lists[i].c_str());
+    std::string command = std::string("\"") + program +
+                          "\" --gtest_filter=SettingsFileTest.SavingProcess --gtest_color=no";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &processes[i]));
+  }
+  SetEnvironmentVariableA("TAVOK_SAVE_FOLDER", nullptr);
+  SetEnvironmentVariableA("TAVOK_SAVE_LIST", nullptr);
+  // Read as tavok reads it, sharing its deletion: a reader that does not
+  // would keep the saves from replacing the file.
+  const auto read = [&] {
+    std::string text(4096, '\0');
+    DWORD size = 0;
+    const HANDLE file = CreateFileA(folder.IniPath().c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string("(cannot be opened)");
+    ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &size, nullptr);
+    CloseHandle(file);
+    text.resize(size);
+    return text;
+  };
+  int reads = 0, mixed = 0;
+  HANDLE handles[] = {processes[0].hProcess, processes[1].hProcess};
+  while (WaitForMultipleObjects(2, handles, TRUE, 0) == WAIT_TIMEOUT) {
+    const std::string text = read();
+    ++reads;
+    if (text != initial && text != texts[0] && text != texts[1] && mixed++ == 0) {
+      ADD_FAILURE() << "neither list: " << text;
+    }
+    Sleep(1);
+  }
+  for (const PROCESS_INFORMATION& process : processes) {
+    DWORD exit_code = 1;
+    GetExitCodeProcess(process.hProcess, &exit_code);
+    EXPECT_EQ(exit_code, 0u) << "a save failed";
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+  EXPECT_EQ(mixed, 0) << "of " << reads << " reads";
+  const std::string last = read();
+  EXPECT_TRUE(last == texts[0] || last == texts[1]) << last;
+  EXPECT_FALSE(HasStrayFile(folder));
 }
 
 TEST_F(SettingsFileTest, SaveCreatesTheFileAndTenEntriesComeBackAsTen) {
