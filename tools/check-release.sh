@@ -2,7 +2,10 @@
 # Checks the release archive as a new user meets it: unzipped into an empty
 # plug-in folder, with no other step, a PNG, a JPEG and a GIF cache file must
 # show their pictures through tavok.spi (32-bit) and tavok.sph (64-bit), each
-# the very picture that the example decoder alone makes of the download.
+# the very picture that the example decoder alone makes of the download. Then
+# as an existing user meets it: unzipped over an install whose tavok.ini lists
+# decoders of the user's own, every file replaced, the list stays as it was
+# and the user's decoder still serves the picture.
 # Usage: tools/check-release.sh [ARCHIVE]   (default: the one tools/release.sh
 # wrote for the version in VERSION)
 set -euo pipefail
@@ -47,4 +50,38 @@ for build in mingw:win32:spi mingw64:win64:sph; do
     fi
   done
   echo "release: tavok.$ext unzipped with no other step shows the PNG, JPEG and GIF pictures"
+done
+
+# An install (this very archive stands in for the earlier release) whose
+# tavok.ini lists a decoder of the user's for each build: the test fixture,
+# whose 4 x 3 picture no example decoder makes.
+upgrade=$scratch/upgrade
+unzip_into() { python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$archive" "$1"; }
+mkdir -p "$upgrade/mine32" "$upgrade/mine64"
+unzip_into "$upgrade"
+cp build/mingw/bin/fx_png.spi "$upgrade/mine32/"
+cp build/mingw64/bin/fx_png.spi "$upgrade/mine64/"
+printf '[SPI]\r\nCount=2\r\nPath0=mine32\\fx_png.spi\r\nPath1=mine64\\fx_png.spi\r\n' \
+  >"$upgrade/tavok.ini"
+cp "$upgrade/tavok.ini" "$scratch/tavok.ini.before"
+unzip_into "$upgrade"
+if ! cmp -s "$upgrade/tavok.ini" "$scratch/tavok.ini.before"; then
+  echo "check-release: unzipping over an install changed its tavok.ini" >&2
+  exit 1
+fi
+for build in mingw:win32:spi:32 mingw64:win64:sph:64; do
+  IFS=: read -r preset arch ext bits <<<"$build"
+  export WINEPREFIX=$root/build/$preset/wine WINEARCH=$arch
+  render() { tools/wine-run.sh "build/$preset/bin/spi-render.exe" "$@" >/dev/null; }
+  cache=$scratch/cache/png.qcx
+  render --out "$(winepath -w "$cache.upgrade.$ext.bmp")" "$(winepath -w "$upgrade/tavok.$ext")" \
+    "$(winepath -w "$cache")"
+  # The fixture's picture is 4 x 3 pixels; the example decoder's 64 x 48.
+  size=$(python3 -c 'import struct, sys; print("%dx%d" % struct.unpack_from("<ii", open(sys.argv[1], "rb").read(), 18))' \
+    "$cache.upgrade.$ext.bmp")
+  if [[ $size != 4x3 ]]; then
+    echo "check-release: after the upgrade, tavok.$ext no longer uses the user's decoder ($size)" >&2
+    exit 1
+  fi
+  echo "release: unzipped over an install, tavok.$ext keeps the user's tavok.ini and decoder"
 done

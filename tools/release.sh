@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds both plug-ins and packs the release archive out/tavok-<version>.zip:
 # tavok.spi, tavok.sph, ifwic.spi, ifwic.sph (stripped of their symbols and
-# debug sections), a tavok.ini that lists the example decoder of both
-# architectures, so that the archive unzipped into a viewer's plug-in folder
-# shows PNG, JPEG and GIF cache files at once, the Japanese read-me and the
+# debug sections), a tavok.default.ini that lists the example decoder of
+# both architectures, so that the archive unzipped into a viewer's plug-in
+# folder shows PNG, JPEG and GIF cache files at once, and unzipped over an
+# install leaves the user's tavok.ini alone, the Japanese read-me and the
 # licence. The version is the one in the file VERSION, and only there.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,7 +40,7 @@ with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as zip:
     # Texts with CR LF; the read-me in UTF-8 with a byte-order mark, which
     # Notepad reads as such on every Windows version.
     for source, name, bom in [("docs/release/readme-ja.txt", "readme.txt", True),
-                              ("docs/release/tavok.ini", "tavok.ini", False),
+                              ("docs/release/tavok.default.ini", "tavok.default.ini", False),
                               ("LICENSE", "LICENSE.txt", False)]:
         text = open(source, encoding="utf-8").read().replace("\n", "\r\n").encode("utf-8")
         zip.writestr(zipfile.ZipInfo(name, stamp), (b"\xef\xbb\xbf" if bom else b"") + text,

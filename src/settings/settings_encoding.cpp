@@ -86,9 +86,16 @@ bool MoveOver(const wchar_t* from, const wchar_t* to) {
 }  // namespace
 
 SettingsText::Status SettingsText::Read(const wchar_t* path) {
-  units_.reset();
-  length_ = 0;
-  encoding_ = TextEncoding::kAnsi;
+  const Status status = ReadWhole(path);
+  if (status != kRead) {
+    units_.reset();
+    length_ = 0;
+    encoding_ = TextEncoding::kAnsi;
+  }
+  return status;
+}
+
+SettingsText::Status SettingsText::ReadWhole(const wchar_t* path) {
   // Shared for writing and deleting too: a read never stops another
   // viewer's save from replacing the file.
   const unique_file file(CreateFileW(path, GENERIC_READ,

@@ -19,12 +19,15 @@ class SettingsText {
     kRead,        // the whole file, in its own encoding
     kUnreadable,  // it exists and cannot be read whole in its own encoding
   };
+  // Leaves no text unless the file is read.
   Status Read(const wchar_t* path);
   std::wstring_view text() const { return {static_cast<const wchar_t*>(units_.get()), length_}; }
   // The ANSI code page for a file that does not exist.
   TextEncoding encoding() const { return encoding_; }
 
  private:
+  Status ReadWhole(const wchar_t* path);
+
   unique_hlocal units_;
   size_t length_ = 0;
   TextEncoding encoding_ = TextEncoding::kAnsi;

@@ -160,6 +160,27 @@ int32_t ListToSave(const wchar_t* list[kMaxDecoders]) {
   return count;
 }
 
+// The settings a release ships, beside tavok.ini rather than as it, so that a
+// release unzipped over an install never replaces the user's list: read, and
+// saved into tavok.ini, only while there is no tavok.ini.
+constexpr wchar_t kDefaultsEnding[] = L".default.ini";
+
+// The text to read the settings from: tavok.ini, or while there is none the
+// defaults beside it; kMissing, with no text, when neither can be read.
+SettingsText::Status ReadSettingsText(SettingsText* file) {
+  const SettingsText::Status status = file->Read(g_settings_path);
+  if (status != SettingsText::kMissing) return status;
+  // tavok.ini's path ends in ".ini".
+  const size_t stem = static_cast<size_t>(lstrlenW(g_settings_path)) - 4;
+  wchar_t defaults[kPathSize];
+  if (stem + sizeof(kDefaultsEnding) / sizeof(wchar_t) > static_cast<size_t>(kPathSize)) {
+    return SettingsText::kMissing;
+  }
+  std::memcpy(defaults, g_settings_path, stem * sizeof(wchar_t));
+  std::memcpy(defaults + stem, kDefaultsEnding, sizeof(kDefaultsEnding));
+  return file->Read(defaults) == SettingsText::kRead ? SettingsText::kRead : SettingsText::kMissing;
+}
+
 bool CodePageCanSpell(const wchar_t* text) {
   BOOL lossy = FALSE;
   return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy) !=
@@ -225,7 +246,7 @@ void LoadSettings() {
   g_unreadable = false;
   if (!FindSettingsPath(g_settings_path)) return;
   SettingsText file;
-  const SettingsText::Status status = file.Read(g_settings_path);
+  const SettingsText::Status status = ReadSettingsText(&file);
   g_unreadable = status == SettingsText::kUnreadable;
   if (status != SettingsText::kRead) return;
   const std::wstring_view text = file.text();
@@ -258,10 +279,10 @@ bool SaveSettings() {
     return false;
   }
   // Read again: the sections and keys around the list are saved as they are
-  // now, whoever changed them since.
+  // now, whoever changed them since. The first save starts from the defaults,
+  // so that their other sections stay in effect.
   SettingsText file;
-  const SettingsText::Status status = file.Read(g_settings_path);
-  if (status == SettingsText::kUnreadable) return false;
+  if (ReadSettingsText(&file) == SettingsText::kUnreadable) return false;
 
   const wchar_t* list[kMaxDecoders];
   const int32_t count = ListToSave(list);

@@ -10,7 +10,8 @@ namespace tavok {
 // module's own path.
 const wchar_t* SettingsPath();
 
-// Reads the settings file for ModuleHandle(): registers each listed decoder in
+// Reads the settings file for ModuleHandle() (while it does not exist, the
+// defaults beside it, tavok.default.ini): registers each listed decoder in
 // order, and sets the placeholder size and whether decoders are kept loaded.
 // Runs at the first call that needs the decoder table. Entries that
 // cannot be registered (a decoder absent for now, on a drive not mounted or
@@ -28,7 +29,8 @@ int32_t KeptEntryCount();
 
 // Writes the decoder list as Count and Path0.. : the table in its order, with
 // each kept entry at its index in the file, and removes the Path keys beyond
-// Count. The new file is written beside the old one, under a name of its
+// Count. The list goes into tavok.ini, never into the defaults, which the
+// first save starts from. The new file is written beside the old one, under a name of its
 // own, and replaces it in one step, every other line as it was. It keeps
 // the file's encoding; an ANSI file becomes UTF-16 when the list holds a path
 // that the ANSI code page cannot spell. Returns false, with the old file

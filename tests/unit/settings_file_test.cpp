@@ -147,6 +147,58 @@ TEST_F(SettingsFileTest, WithoutASettingsFileNothingIsRegisteredAndTheSizeStays)
   EXPECT_EQ(testing::Narrow(SettingsPath()), folder.IniPath()) << "kept for a later save";
 }
 
+// A release ships tavok.default.ini rather than tavok.ini, so that unzipping
+// it over an install changes nothing: the defaults are read only while there
+// is no tavok.ini, and a save writes tavok.ini, from the defaults the first
+// time, never the defaults themselves.
+TEST_F(SettingsFileTest, TheDefaultsAreReadOnlyWithoutATavokIni) {
+  PluginFolder folder;
+  folder.AddTavok();
+  const std::string a = folder.AddFixture("fx_png", "a.spi");
+  const std::string b = folder.AddFixture("fx_jpeg", "b.spi");
+  const std::string defaults_path = folder.Join("tavok.default.ini");
+  const std::string defaults =
+      "; the release's\r\n[SPI]\r\nCount=1\r\nPath0=a.spi\r\n[Icon]\r\nWidth=20\r\n";
+  const struct {
+    const char* label;
+    bool has_defaults, has_ini;
+    Lines table;
+    int32_t width;
+    std::string saved;  // tavok.ini after a save
+  } cases[] = {
+      {"only the defaults",
+       true,
+       false,
+       {a},
+       20,
+       "; the release's\r\n[SPI]\r\nCount=1\r\nPath0=a.spi\r\n[Icon]\r\nWidth=20\r\n"},
+      {"only tavok.ini",
+       false,
+       true,
+       {b},
+       30,
+       "[SPI]\r\nCount=1\r\nPath0=b.spi\r\n[Icon]\r\nWidth=30\r\n"},
+      {"both", true, true, {b}, 30, "[SPI]\r\nCount=1\r\nPath0=b.spi\r\n[Icon]\r\nWidth=30\r\n"},
+      {"neither", false, false, {}, 48, "[SPI]\r\nCount=0\r\n"},
+  };
+  for (const auto& c : cases) {
+    DeleteFileA(defaults_path.c_str());
+    DeleteFileA(folder.IniPath().c_str());
+    if (c.has_defaults) testing::WriteBytes(defaults_path, defaults.data(), defaults.size());
+    if (c.has_ini) folder.WriteIni("[SPI]\r\nCount=1\r\nPath0=b.spi\r\n[Icon]\r\nWidth=30\r\n");
+    SetPlaceholderSize(48, 48);
+    Attached attached(folder);
+    EXPECT_EQ(TablePaths(), c.table) << c.label;
+    EXPECT_EQ(GetPlaceholderSize().width, c.width) << c.label;
+    ASSERT_TRUE(SaveSettings()) << c.label;
+    EXPECT_EQ(folder.ReadIni(), c.saved) << c.label;
+    if (c.has_defaults) {
+      const std::vector<uint8_t> kept = testing::ReadBytes(defaults_path);
+      EXPECT_EQ(std::string(kept.begin(), kept.end()), defaults) << c.label;
+    }
+  }
+}
+
 TEST_F(SettingsFileTest, WithoutAnIconSectionThePlaceholderIs48By48) {
   PluginFolder folder;
   folder.AddTavok();
