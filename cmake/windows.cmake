@@ -31,6 +31,32 @@ function(tavok_def_file def suffix out_var)
   set(${out_var} ${out} PARENT_SCOPE)
 endfunction()
 
+# The release's version, from the file VERSION only: the version resource of
+# each DLL and the archive's name (tools/release.sh) both come from it.
+file(READ ${PROJECT_SOURCE_DIR}/VERSION TAVOK_VERSION)
+string(STRIP "${TAVOK_VERSION}" TAVOK_VERSION)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/VERSION)
+string(REPLACE "." ";" TAVOK_VERSION_PARTS "${TAVOK_VERSION}")
+list(APPEND TAVOK_VERSION_PARTS 0 0 0)
+list(SUBLIST TAVOK_VERSION_PARTS 0 4 TAVOK_VERSION_PARTS)
+string(REPLACE ";" "," TAVOK_RC_NUMBERS "${TAVOK_VERSION_PARTS}")
+
+# Links a version resource into target, the module file_name (with its
+# suffix), described in English and in Japanese.
+function(tavok_version_resource target file_name description_en description_ja)
+  set(TAVOK_RC_FILE ${file_name})
+  get_filename_component(TAVOK_RC_NAME ${file_name} NAME_WE)
+  set(TAVOK_RC_DESCRIPTION_EN "${description_en}")
+  set(TAVOK_RC_DESCRIPTION_JA "${description_ja}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  set(obj ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.res.obj)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  add_custom_command(OUTPUT ${obj} COMMAND ${CMAKE_RC_COMPILER} -O coff -o ${obj} ${rc}
+                     DEPENDS ${rc} VERBATIM)
+  set_source_files_properties(${obj} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+  target_sources(${target} PRIVATE ${obj})
+endfunction()
+
 add_library(tavok_lib STATIC
   src/decoders/decoder_lock.cpp
   src/decoders/decoder_plugin.cpp
@@ -77,6 +103,9 @@ set_target_properties(tavok PROPERTIES PREFIX "" SUFFIX ${TAVOK_PLUGIN_SUFFIX} O
                       LINKER_LANGUAGE C)
 target_link_libraries(tavok PRIVATE tavok_no_throw -Wl,--whole-archive tavok_lib tavok_pure
                       -Wl,--no-whole-archive -static -static-libgcc)
+tavok_version_resource(tavok tavok${TAVOK_PLUGIN_SUFFIX}
+  "Susie import plug-in for Tarnwick cache files (*.qcx)"
+  "Tarnwick キャッシュ (*.qcx) 用 Susie プラグイン")
 
 add_subdirectory(tools)
 

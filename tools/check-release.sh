@@ -25,6 +25,27 @@ mkdir -p "$scratch/plugins" "$scratch/downloads" "$scratch/cache"
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
   "$archive" "$scratch/plugins"
 
+# Each DLL says which release it is, in English and Japanese, and the version
+# agrees with the archive's name.
+python3 - "$archive" "$scratch/plugins" <<'PY'
+import os, re, sys
+sys.path.insert(0, "tools/common")
+import version_info
+
+archive, folder = sys.argv[1], sys.argv[2]
+version = re.fullmatch(r"tavok-(.+)\.zip", os.path.basename(archive)).group(1)
+for name in ("tavok.spi", "tavok.sph", "ifwic.spi", "ifwic.sph"):
+    tables = version_info.string_tables(open(os.path.join(folder, name), "rb").read())
+    for block in ("040904B0", "041104B0"):
+        table = tables.get(block, {})
+        expected = {"FileVersion": version, "ProductVersion": version,
+                    "OriginalFilename": name, "ProductName": "tavok"}
+        wrong = {key: table.get(key) for key, value in expected.items() if table.get(key) != value}
+        if wrong or not table.get("FileDescription"):
+            sys.exit(f"check-release: {name}'s version resource ({block}) says {wrong or table}")
+print(f"release: the four DLLs carry version {version}, in English and Japanese")
+PY
+
 tools/wine-prefix.sh build/mingw/wine win32
 WINEPREFIX=$root/build/mingw/wine tools/wine-run.sh build/mingw/bin/make-samples.exe \
   "$(WINEPREFIX=$root/build/mingw/wine winepath -w "$scratch/downloads")" >/dev/null
