@@ -10,9 +10,13 @@
 
 #include "../dll/plugin_module.h"
 #include "../support/test_files.h"
-#include "png_writer.h"
+#include "make-samples/png_writer.h"
 
 namespace tavok::testing {
+
+using samples::Bgra;
+using samples::EncodePng;
+using samples::PixelFn;
 
 // A test picture: every pixel and every channel different from its
 // neighbours, alpha included.

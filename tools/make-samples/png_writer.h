@@ -1,5 +1,6 @@
 // A minimal PNG encoder (stored deflate blocks), independent of the codecs
-// under test, so that decoded pixels can be compared with known input.
+// under test, so that decoded pixels can be compared with known input, and
+// the benchmarks have PNG files of a size they choose.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +9,11 @@
 
 #include "make-samples/sample_picture.h"
 
-namespace tavok::testing {
+namespace tavok::samples {
 
-using samples::Bgra;
 using PixelFn = std::function<Bgra(int x, int y)>;
 
 // An 8-bit truecolour PNG, with an alpha channel when alpha is set.
 std::vector<uint8_t> EncodePng(int width, int height, bool alpha, const PixelFn& pixel);
 
-}  // namespace tavok::testing
+}  // namespace tavok::samples

@@ -1,8 +1,8 @@
-#include "png_writer.h"
+#include "make-samples/png_writer.h"
 
 #include <algorithm>
 
-namespace tavok::testing {
+namespace tavok::samples {
 namespace {
 
 uint32_t Crc32(const uint8_t* data, size_t size) {
@@ -78,4 +78,4 @@ std::vector<uint8_t> EncodePng(int width, int height, bool alpha, const PixelFn&
   return png;
 }
 
-}  // namespace tavok::testing
+}  // namespace tavok::samples
