@@ -29,4 +29,12 @@ bool IsFullPath(const wchar_t* path) {
   return IsFull(path);
 }
 
+const wchar_t* FileNameOf(const wchar_t* path) {
+  const wchar_t* name = path;
+  for (const wchar_t* c = path; *c != L'\0'; ++c) {
+    if (*c == L'\\') name = c + 1;
+  }
+  return name;
+}
+
 }  // namespace tavok

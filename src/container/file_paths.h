@@ -9,4 +9,8 @@ namespace tavok {
 bool IsFullPath(const char* path);
 bool IsFullPath(const wchar_t* path);
 
+// The character after the last backslash of a UTF-16 path, or the path itself
+// when it has none: where its file name starts, and its folder ends.
+const wchar_t* FileNameOf(const wchar_t* path);
+
 }  // namespace tavok

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "container/file_paths.h"
+
 namespace tavok {
 namespace {
 
@@ -121,11 +123,7 @@ SettingsText::Status SettingsText::ReadWhole(const wchar_t* path) {
 bool ReplaceSettingsFile(const wchar_t* path, std::wstring_view text, TextEncoding encoding) {
   wchar_t folder[MAX_PATH];
   lstrcpynW(folder, path, MAX_PATH);
-  wchar_t* name = folder;
-  for (wchar_t* c = folder; *c != L'\0'; ++c) {
-    if (*c == L'\\') name = c + 1;
-  }
-  *name = L'\0';
+  folder[FileNameOf(path) - path] = L'\0';
   // Made, empty, under a name no other save uses at the same time.
   wchar_t own[MAX_PATH];
   if (GetTempFileNameW(folder, L"tvk", 0, own) == 0) return false;

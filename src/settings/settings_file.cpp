@@ -39,15 +39,6 @@ void DecoderKey(int32_t index, wchar_t key[6]) {
   key[5] = L'\0';
 }
 
-// The character after the last backslash of path, or path itself.
-const wchar_t* FileNameOf(const wchar_t* path) {
-  const wchar_t* name = path;
-  for (const wchar_t* c = path; *c != L'\0'; ++c) {
-    if (*c == L'\\') name = c + 1;
-  }
-  return name;
-}
-
 // Derives tavok.ini from the module's own path: everything from the last
 // dot of its file name is replaced by ".ini".
 bool FindSettingsPath(wchar_t path[kPathSize]) {
@@ -134,11 +125,13 @@ int32_t ListToSave(const wchar_t* list[kMaxDecoders]) {
   const int32_t table_count = DecoderCount();
   const LoadedEntry* loaded[kMaxDecoders];
   for (int32_t i = 0; i < table_count; ++i) loaded[i] = LoadedEntryFor(DecoderAt(i).path);
-  int32_t after[kMaxDecoders];  // per kept entry: the table index it follows, -1 first
+  // Per kept entry: the table index it follows, -1 for first, or -2 when it
+  // has been registered since and is saved as a table entry.
+  int32_t after[kMaxDecoders];
   for (int32_t k = 0; k < g_kept_count; ++k) {
-    after[k] = -1;
+    after[k] = IsInTable(g_kept[k].resolved) ? -2 : -1;
     int32_t nearest = -1;
-    for (int32_t i = 0; i < table_count; ++i) {
+    for (int32_t i = 0; i < table_count && after[k] != -2; ++i) {
       if (loaded[i] != nullptr && loaded[i]->index < g_kept[k].index &&
           loaded[i]->index > nearest) {
         nearest = loaded[i]->index;
@@ -152,9 +145,7 @@ int32_t ListToSave(const wchar_t* list[kMaxDecoders]) {
       list[count++] = loaded[i] != nullptr ? loaded[i]->value : DecoderAt(i).path;
     }
     for (int32_t k = 0; k < g_kept_count; ++k) {
-      if (after[k] == i && !IsInTable(g_kept[k].resolved) && count < kMaxDecoders) {
-        list[count++] = g_kept[k].value;
-      }
+      if (after[k] == i && count < kMaxDecoders) list[count++] = g_kept[k].value;
     }
   }
   return count;
