@@ -37,6 +37,7 @@ if(BUILD_TESTING)
     tests/pure/profile_text_test.cpp
     tests/pure/cache_container_test.cpp
     tests/pure/placeholder_layout_test.cpp
+    tests/pure/image_signature_test.cpp
     tests/pure/lead_byte_scope.h
   )
   target_link_libraries(pure_tests PRIVATE tavok_pure tavok_flags GTest::gtest_main)

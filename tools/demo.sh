@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The main job: builds everything, writes sample cache files (a PNG fetched
 # from a URL with a query string, a JPEG, a GIF, the PNG again under a file
-# name that the ANSI code page cannot spell and under a URL without an
-# extension, and a .zip download that no decoder takes), and for each build, tavok.spi (32-bit) and tavok.sph
-# (64-bit), a plug-in folder whose tavok.ini lists the example decoder of the
-# same build. Each cache file is rendered through tavok with spi-render under
+# name that the ANSI code page cannot spell, under a URL without an extension
+# and under a .jpg URL, and a .zip download that no decoder takes), and for
+# each build, tavok.spi (32-bit) and tavok.sph (64-bit), a plug-in folder set
+# up as the release archive sets it up: both example decoders and the
+# release's tavok.default.ini. Each cache file is rendered through tavok with spi-render under
 # Wine into out/demo/<build>/ as .bmp, by the Unicode entry points and by the
 # ANSI ones, and each picture is compared with what the example decoder alone
 # makes of the download.
@@ -38,12 +39,15 @@ tools/qcx-wrap.py "http://example.com/photos/sample.png" "$out/downloads/sample.
   "$out/cache/$foreign"
 tools/qcx-wrap.py "http://example.com/files/archive.zip" "$out/downloads/archive.zip" \
   "$out/cache/zip-download.qcx"
-# A URL without an extension: only AskEveryDecoder=1 finds its decoder.
+# A URL without an extension, and a .jpg URL that the server answered with
+# PNG bytes: the payload's own bytes choose the decoder.
 tools/qcx-wrap.py "http://example.com/avatar/1234" "$out/downloads/sample.png" \
   "$out/cache/avatar-download.qcx"
+tools/qcx-wrap.py "https://cdn.example.com/abc123.jpg?width=640&auto=webp" \
+  "$out/downloads/sample.png" "$out/cache/lying-download.qcx"
 download_of() {
   case $1 in
-    png-download.qcx | avatar-download.qcx | "$foreign") echo sample.png ;;
+    png-download.qcx | avatar-download.qcx | lying-download.qcx | "$foreign") echo sample.png ;;
     jpeg-download.qcx) echo sample.jpg ;;
     gif-download.qcx) echo sample.gif ;;
     *) echo ;;
@@ -58,13 +62,12 @@ for build in mingw:win32:spi mingw64:win64:sph; do
   win() { winepath -w "$1"; }
   render() { tools/wine-run.sh "$bin/spi-render.exe" "$@" | tr -d '\r'; }
 
-  # A viewer's plug-in folder: tavok, the decoder it delegates to, its list.
+  # A viewer's plug-in folder as a new install has it: tavok, both example
+  # decoders, and the release's defaults with no tavok.ini.
   folder=$out/$ext
   mkdir -p "$folder/plugins"
-  cp "$bin/tavok.$ext" "$bin/ifwic.$ext" "$folder/plugins/"
-  printf '[SPI]\r\nCount=1\r\nPath0=ifwic.%s\r\n[Icon]\r\nWidth=64\r\nHeight=64\r\n' "$ext" \
-    >"$folder/plugins/tavok.ini"
-  printf '[Options]\r\nAskEveryDecoder=1\r\n' >>"$folder/plugins/tavok.ini"
+  cp "$bin/tavok.$ext" build/mingw/bin/ifwic.spi build/mingw64/bin/ifwic.sph "$folder/plugins/"
+  cp docs/release/tavok.default.ini "$folder/plugins/"
 
   echo "#### tavok.$ext ($arch)"
   for cache in "$out"/cache/*.qcx; do

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "container/image_signature.h"
 #include "container/mbcs.h"
 #include "container/module_header.h"
 #include "host/handles.h"
@@ -14,6 +15,7 @@ DecoderPlugin g_entries[kMaxDecoders];
 int32_t g_count = 0;
 bool g_keep_loaded = false;
 bool g_ask_every_decoder = false;
+bool g_match_content = true;
 
 // Held only while the table is read or changed, never while a decoder runs.
 critical_section g_table_lock;
@@ -130,6 +132,11 @@ void SetAskEveryDecoder(bool ask) {
   g_ask_every_decoder = ask;
 }
 
+void SetMatchContent(bool match) {
+  const scoped_lock lock(g_table_lock);
+  g_match_content = match;
+}
+
 int32_t DecoderCount() {
   const scoped_lock lock(g_table_lock);
   return g_count;
@@ -180,29 +187,54 @@ int32_t FindDecoder(uint8_t category, const uint8_t* payload, int32_t payload_si
   if (payload_size == 0) return -1;
 
   // The entries that may apply, copied under the lock: the table may change
-  // while their decoders run. Those whose patterns match come first; with the
-  // fallback on, every other entry follows in table order, so that each is
-  // asked once at most.
+  // while their decoders run. Those whose patterns match the name come first;
+  // then, when the payload's bytes name an image format, those that match one
+  // of its extensions; with the fallback on, every other entry, in table
+  // order. Each is asked once at most.
   struct Candidate {
     int32_t index;
+    bool by_content;
     wchar_t path[kDecoderPathSize];
   } candidates[kMaxDecoders];
   int32_t count = 0;
+  const ImageFormat* format = nullptr;
   {
     const scoped_lock lock(g_table_lock);
-    for (int pass = 0; pass < (g_ask_every_decoder ? 2 : 1); ++pass) {
-      for (int32_t i = 0; i < g_count; ++i) {
-        const DecoderPlugin& entry = g_entries[i];
-        const bool matches = extension != nullptr && entry.MatchesExtension(extension);
-        if (entry.category != category || matches != (pass == 0)) continue;
-        candidates[count].index = i;
-        lstrcpynW(candidates[count++].path, entry.path, kDecoderPathSize);
+    bool listed[kMaxDecoders] = {};
+    const auto add = [&](int32_t i, bool by_content) {
+      listed[i] = true;
+      candidates[count].index = i;
+      candidates[count].by_content = by_content;
+      lstrcpynW(candidates[count++].path, g_entries[i].path, kDecoderPathSize);
+    };
+    const auto applies = [&](int32_t i) { return !listed[i] && g_entries[i].category == category; };
+    for (int32_t i = 0; i < g_count; ++i) {
+      if (applies(i) && extension != nullptr && g_entries[i].MatchesExtension(extension)) {
+        add(i, false);
       }
     }
+    if (g_match_content) {
+      format = RecognizeImageFormat(payload, payload_size < kHeadSize ? payload_size : kHeadSize);
+    }
+    for (int32_t i = 0; format != nullptr && i < g_count; ++i) {
+      for (const char* const* other = format->extensions; *other != nullptr; ++other) {
+        if (applies(i) && g_entries[i].MatchesExtension(*other)) add(i, true);
+      }
+    }
+    for (int32_t i = 0; g_ask_every_decoder && i < g_count; ++i) {
+      if (applies(i)) add(i, false);
+    }
+  }
+  // A decoder asked for what the bytes hold is told a name that says so, as
+  // one that also looks at the name would otherwise decline.
+  char content_name[kDecoderPathSize];
+  if (format != nullptr) {
+    NameWithExtension(name, format->extensions[0], content_name, sizeof(content_name));
   }
   for (int32_t i = 0; i < count; ++i) {
+    const char* asked_name = candidates[i].by_content ? content_name : name;
     const int32_t answer =
-        chosen->SetPath(candidates[i].path) ? chosen->QuerySupported(name, payload) : 0;
+        chosen->SetPath(candidates[i].path) ? chosen->QuerySupported(asked_name, payload) : 0;
     if (answer == 1) return candidates[i].index;
     ReleaseDecoder(chosen);
     if (answer == kNotAsked) return kDecoderUnavailable;

@@ -33,6 +33,11 @@ void SetKeepDecodersLoaded(bool keep);
 // to every other entry, in table order, before the placeholder is drawn.
 void SetAskEveryDecoder(bool ask);
 
+// On, the default: a payload that no decoder whose patterns match its name
+// takes is offered, before that fallback, to the entries whose patterns match
+// an extension of the image format its first bytes show.
+void SetMatchContent(bool match);
+
 int32_t DecoderCount();
 // Entry index, 0 to DecoderCount() - 1. Only the thread that changes the
 // table (the dialog's) reads entries through it.
@@ -46,8 +51,12 @@ int RegisterDecoder(const char* path);
 
 // The index of the first entry in table order whose category is category,
 // whose patterns match the extension (taken from name when extension is null)
-// and whose IsSupported accepts the payload; with SetAskEveryDecoder on, else
-// the first other entry that accepts it; -1 when none does. The accepting
+// and whose IsSupported accepts the payload; with SetMatchContent on, else the
+// first one not yet asked whose patterns match the format the payload's head
+// shows, asked under name with that format's extension; with
+// SetAskEveryDecoder on, else the first other entry that accepts it; -1 when
+// none does. payload holds at least the smaller of payload_size and kHeadSize
+// readable bytes. The accepting
 // decoder is left loaded in *chosen, the request's own reference, which the
 // caller hands to ReleaseDecoder. kDecoderUnavailable when a candidate could
 // not be asked without waiting for ever: no other is asked then, as the one

@@ -231,6 +231,7 @@ void LoadSettings() {
   UnloadAllDecoders();
   SetKeepDecodersLoaded(false);
   SetAskEveryDecoder(false);
+  SetMatchContent(true);
   SetParallelDecoders(false);
   g_kept_count = 0;
   g_loaded_count = 0;
@@ -244,6 +245,7 @@ void LoadSettings() {
   RegisterListed(text);
   SetKeepDecodersLoaded(FindProfileInt(text, kOptionsSection, L"KeepDecodersLoaded", 0) != 0);
   SetAskEveryDecoder(FindProfileInt(text, kOptionsSection, L"AskEveryDecoder", 0) != 0);
+  SetMatchContent(FindProfileInt(text, kOptionsSection, L"MatchContent", 1) != 0);
   SetParallelDecoders(FindProfileInt(text, kOptionsSection, L"ParallelDecoders", 0) != 0);
   SetPlaceholderSize(FindProfileInt(text, kIconSection, L"Width", kDefaultPlaceholderSide),
                      FindProfileInt(text, kIconSection, L"Height", kDefaultPlaceholderSide));

@@ -156,18 +156,38 @@ TEST_F(PictureRequests, TheFallbackAsksEveryOtherDecoderOnceInTableOrder) {
     Lines asked;         // by one request, in order
     std::string served;  // empty: the placeholder
   } cases[] = {
-      {"extensionless name", {"fx_decline", "fx_png"}, "http://h/img/rgb", true,
-       {"fx_decline", "fx_png"}, "fx_png"},
-      {"folder URL", {"fx_decline", "fx_png"}, "http://h/img/", true, {"fx_decline", "fx_png"},
+      {"extensionless name",
+       {"fx_decline", "fx_png"},
+       "http://h/img/rgb",
+       true,
+       {"fx_decline", "fx_png"},
        "fx_png"},
-      {"mislabelled extension", {"fx_decline", "fx_png"}, "http://h/img/photo.jpg", true,
-       {"fx_decline", "fx_png"}, "fx_png"},
-      {"the second pass keeps table order", {"fx_decline", "fx_jpeg", "fx_png"},
-       "http://h/avatar/1234", true, {"fx_decline", "fx_jpeg"}, "fx_jpeg"},
+      {"folder URL",
+       {"fx_decline", "fx_png"},
+       "http://h/img/",
+       true,
+       {"fx_decline", "fx_png"},
+       "fx_png"},
+      {"mislabelled extension",
+       {"fx_decline", "fx_png"},
+       "http://h/img/photo.jpg",
+       true,
+       {"fx_decline", "fx_png"},
+       "fx_png"},
+      {"the second pass keeps table order",
+       {"fx_decline", "fx_jpeg", "fx_png"},
+       "http://h/avatar/1234",
+       true,
+       {"fx_decline", "fx_jpeg"},
+       "fx_jpeg"},
       {"no decoder takes it", {"fx_decline"}, "http://h/thumb?id=9", true, {"fx_decline"}, ""},
       {"off: extensionless", {"fx_decline", "fx_png"}, "http://h/img/rgb", false, {}, ""},
-      {"off: mislabelled", {"fx_decline", "fx_png"}, "http://h/img/photo.jpg", false,
-       {"fx_decline"}, ""},
+      {"off: mislabelled",
+       {"fx_decline", "fx_png"},
+       "http://h/img/photo.jpg",
+       false,
+       {"fx_decline"},
+       ""},
   };
   const auto names = [](const Lines& lines) {
     Lines first_words;
@@ -187,6 +207,114 @@ TEST_F(PictureRequests, TheFallbackAsksEveryOtherDecoderOnceInTableOrder) {
     EXPECT_EQ(names(log_.Events({"IsSupported"})), asked_twice) << c.label;
     const Lines served = c.served.empty() ? Lines{} : Lines{c.served, c.served};
     EXPECT_EQ(names(log_.Events({"GetPictureInfo", "GetPicture "})), served) << c.label;
+    EXPECT_EQ(info.width, c.served.empty() ? 48 : 4) << c.label;
+    EXPECT_EQ(picture.header.biWidth, info.width) << c.label;
+  }
+}
+
+// A payload whose name lies about it, or has no extension, is offered to the
+// decoders not yet asked whose patterns match the format its bytes show,
+// under its name with that format's extension. fx_decline declares *.png and
+// *.jpg and declines; every other fixture accepts.
+TEST_F(PictureRequests, ThePayloadsBytesChooseWhenTheNameCannot) {
+  const std::string png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
+  const std::string jpeg("\xFF\xD8\xFF\xE0\0\x10JFIF", 10);
+  struct Case {
+    const char* label;
+    Lines decoders;
+    const char* url;
+    std::string payload;
+    const char* options;
+    Lines asked;         // decoder and the name it was handed, by one request
+    std::string served;  // empty: the placeholder
+  } cases[] = {
+      {"a .jpg URL answered with PNG bytes",
+       {"fx_decline", "fx_png"},
+       "https://cdn.h/abc123.jpg?width=640&auto=webp",
+       png,
+       "",
+       {"fx_decline abc123.jpg", "fx_png abc123.png"},
+       "fx_png"},
+      {"no extension",
+       {"fx_jpeg", "fx_png"},
+       "https://pbs.h/media/GabcXYZ?format=jpg",
+       png,
+       "",
+       {"fx_png GabcXYZ.png"},
+       "fx_png"},
+      {"a folder URL", {"fx_png"}, "http://h/img/", png, "", {"fx_png .png"}, "fx_png"},
+      {"no signature loads nothing",
+       {"fx_decline", "fx_png"},
+       "http://h/collect?v=1",
+       "function f() {}",
+       "",
+       {},
+       ""},
+      {"matching name and content, asked once",
+       {"fx_decline", "fx_jpeg"},
+       "http://h/photo.png",
+       jpeg,
+       "",
+       {"fx_decline photo.png", "fx_jpeg photo.jpg"},
+       "fx_jpeg"},
+      {"a right name costs what it did",
+       {"fx_decline", "fx_png", "fx_jpeg"},
+       "http://h/a.png",
+       png,
+       "",
+       {"fx_decline a.png", "fx_png a.png"},
+       "fx_png"},
+      {"MatchContent=0: by name alone",
+       {"fx_decline", "fx_png"},
+       "http://h/abc123.jpg",
+       png,
+       "MatchContent=0\r\n",
+       {"fx_decline abc123.jpg"},
+       ""},
+      {"MatchContent=0: no extension",
+       {"fx_png"},
+       "http://h/media/GabcXYZ",
+       png,
+       "MatchContent=0\r\n",
+       {},
+       ""},
+      {"AskEveryDecoder=1 after the content",
+       {"fx_jpeg", "fx_decline"},
+       "http://h/clip",
+       png,
+       "AskEveryDecoder=1\r\n",
+       {"fx_decline clip.png", "fx_jpeg clip"},
+       "fx_jpeg"},
+  };
+  const auto asked = [](const Lines& lines) {
+    Lines decoder_and_name;
+    for (const std::string& line : lines) {
+      const size_t name = line.find(' ', line.find("IsSupported")) + 1;
+      decoder_and_name.push_back(line.substr(0, line.find(' ')) + " " +
+                                 line.substr(name, line.find(' ', name) - name));
+    }
+    return decoder_and_name;
+  };
+  for (const Case& c : cases) {
+    Load(c.decoders, std::string("[Options]\r\n") + c.options);
+    const std::string path = WriteCache("f.qcx", HeaderFor(c.url), c.payload);
+    HostPictureInfo info;
+    std::string text;
+    ASSERT_EQ(Info(path, &info, &text), 0) << c.label;
+    EXPECT_EQ(asked(log_.Events({"IsSupported"})), c.asked) << c.label;
+    EXPECT_EQ(text.substr(0, std::strlen(c.url)), c.url) << c.label;
+    log_.Clear();
+    // Memory input chooses as file input does.
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    const Delivered picture = Picture(reinterpret_cast<const char*>(bytes.data()), bytes.size(), 1);
+    ASSERT_EQ(picture.result, 0) << c.label;
+    EXPECT_EQ(asked(log_.Events({"IsSupported"})), c.asked) << c.label;
+    const Lines served = c.served.empty() ? Lines{} : Lines{c.served};
+    const Lines delivered = log_.Events({"GetPicture "});
+    EXPECT_EQ(delivered.size(), served.size()) << c.label;
+    if (!served.empty() && !delivered.empty()) {
+      EXPECT_EQ(delivered[0].substr(0, c.served.size()), c.served) << c.label;
+    }
     EXPECT_EQ(info.width, c.served.empty() ? 48 : 4) << c.label;
     EXPECT_EQ(picture.header.biWidth, info.width) << c.label;
   }

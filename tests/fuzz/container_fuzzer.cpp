@@ -12,7 +12,9 @@
 // Besides memory errors, each run checks what callers rely on: the payload
 // offset lies inside the data right after a CR LF, the name only filters,
 // the 2000-byte head that IsSupported looks at agrees with the whole data,
-// and the URL and name are taken from the header. The data, read as UTF-16
+// and the URL and name are taken from the header; the image format is read
+// from the payload and from the data, each in a buffer of its exact size, and
+// a name takes a format's extension within its bound. The data, read as UTF-16
 // settings text, is edited as a save edits it: the result stays inside its
 // bound and reads back as the values written.
 #include <cstdint>
@@ -23,6 +25,7 @@
 #include <string_view>
 
 #include "container/cache_container.h"
+#include "container/image_signature.h"
 #include "container/lead_bytes.h"
 #include "container/mbcs.h"
 #include "container/profile_text.h"
@@ -92,10 +95,29 @@ void CheckSourceName(const uint8_t* data, int32_t offset, bool double_byte) {
     if (!double_byte) CHECK(name.find_first_of("?#") == std::string_view::npos);
   }
 
+  // A decoder asked for what the payload's bytes show is told the name with
+  // that format's extension, always whole and inside the name's buffer.
+  char renamed[sizeof(source.name)];
+  tavok::NameWithExtension(source.name, ".jpeg", renamed, sizeof(renamed));
+  const size_t renamed_length = strnlen(renamed, sizeof(renamed));
+  CHECK(renamed_length < sizeof(renamed) && renamed_length >= 5);
+  CHECK(std::memcmp(renamed + renamed_length - 5, ".jpeg", 5) == 0);
+
   char extension[tavok::kPlaceholderExtensionCapacity];
   tavok::PlaceholderExtension(source.name, extension);
   CHECK(strnlen(extension, sizeof(extension)) < sizeof(extension));
   CHECK(extension[0] == '.');
+}
+
+// The format read from a head in a buffer of exactly its size, whatever that
+// size: a format names at least one extension, each dotted.
+void CheckImageFormat(const uint8_t* head, size_t size) {
+  const tavok::ImageFormat* format = tavok::RecognizeImageFormat(head, size);
+  if (format == nullptr) return;
+  CHECK(format->extensions[0] != nullptr);
+  for (const char* const* extension = format->extensions; *extension != nullptr; ++extension) {
+    CHECK((*extension)[0] == '.');
+  }
 }
 
 void CheckProfileEdit(const uint8_t* data, size_t size) {
@@ -150,7 +172,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     CHECK(any_name == HeaderLength(data.get()) + 4);
     CHECK(data[any_name - 2] == '\r' && data[any_name - 1] == '\n');
     CheckSourceName(data.get(), any_name, (flags & 1) != 0);
+    CheckImageFormat(data.get() + any_name, data_size - any_name);
   }
+  CheckImageFormat(data.get(), data_size);
 
   // IsSupported looks at a zero-filled 2000-byte head: it must accept every
   // container the whole data holds, and agree exactly whenever the header
