@@ -11,8 +11,6 @@ namespace {
 // waited for. Far fewer modules than this are ever called at once: the ten
 // listed, one being added, and removed ones that requests still hold.
 constexpr int32_t kSlots = 32;
-// Threads waiting for a decoder at once; more wait their turn to wait.
-constexpr int32_t kWaiters = 64;
 
 struct ModuleLock {
   HMODULE module = nullptr;
@@ -22,24 +20,31 @@ struct ModuleLock {
   critical_section section;
 };
 
-// Which decoder each waiting thread waits for: with the owners, the graph in
-// which a wait that would close a circle shows before it is made.
-struct Waiter {
-  DWORD thread = 0;  // 0: a free entry
-  int32_t slot = -1;
-};
-
 ModuleLock g_locks[kSlots];
-Waiter g_waiters[kWaiters];
+// Which decoder each waiting thread waits for: with the owners, the graph in
+// which a wait that would close a circle shows before it is made. Each entry
+// lives in the waiting call itself, so that any number of threads can wait.
+decoder_call::Waiter* g_waiters = nullptr;
+int32_t g_waiter_count = 0;
 // Guards the slots, the owners and the waiters, never held while waiting.
 critical_section g_slots_lock;
 std::atomic<bool> g_parallel{false};
 
 int32_t SlotWaitedForBy(DWORD thread) {
-  for (const Waiter& waiter : g_waiters) {
-    if (waiter.thread == thread) return waiter.slot;
+  for (const decoder_call::Waiter* waiter = g_waiters; waiter != nullptr; waiter = waiter->next) {
+    if (waiter->thread == thread) return waiter->slot;
   }
   return -1;
+}
+
+void Unlink(decoder_call::Waiter* entry) {
+  for (decoder_call::Waiter** link = &g_waiters; *link != nullptr; link = &(*link)->next) {
+    if (*link == entry) {
+      *link = entry->next;
+      --g_waiter_count;
+      return;
+    }
+  }
 }
 
 // Whether waiting for slot would wait for ever: its owner waits, directly or
@@ -48,7 +53,8 @@ int32_t SlotWaitedForBy(DWORD thread) {
 // before it is made.
 bool WouldCloseACircle(DWORD thread, int32_t slot) {
   DWORD owner = g_locks[slot].owner;
-  for (int32_t hops = 0; owner != 0 && hops <= kWaiters; ++hops) {
+  // A chain longer than the waiters are many holds a circle without thread.
+  for (int32_t hops = 0; owner != 0 && hops <= g_waiter_count; ++hops) {
     if (owner == thread) return true;
     const int32_t waited = SlotWaitedForBy(owner);
     if (waited < 0) return false;
@@ -60,8 +66,8 @@ bool WouldCloseACircle(DWORD thread, int32_t slot) {
 enum class Taken { kSlot, kRefused, kRetry };
 
 // Under g_slots_lock: the slot of module, taken for one more user, and this
-// thread entered as its waiter unless it is inside already.
-Taken TakeSlot(HMODULE module, DWORD thread, int32_t* slot) {
+// thread entered in entry as its waiter unless it is inside already.
+Taken TakeSlot(HMODULE module, DWORD thread, int32_t* slot, decoder_call::Waiter* entry) {
   int32_t held = -1, free = -1;
   for (int32_t i = 0; i < kSlots && held < 0; ++i) {
     if (g_locks[i].users > 0 && g_locks[i].module == module) held = i;
@@ -74,12 +80,9 @@ Taken TakeSlot(HMODULE module, DWORD thread, int32_t* slot) {
     return Taken::kRefused;
   }
   if (lock.owner != thread) {
-    Waiter* entry = nullptr;
-    for (Waiter& waiter : g_waiters) {
-      if (waiter.thread == 0 && entry == nullptr) entry = &waiter;
-    }
-    if (entry == nullptr) return Taken::kRetry;
-    *entry = {thread, *slot};
+    *entry = {thread, *slot, g_waiters};
+    g_waiters = entry;
+    ++g_waiter_count;
   }
   lock.module = module;
   ++lock.users;
@@ -99,7 +102,7 @@ decoder_call::decoder_call(HMODULE module) {
     Taken taken;
     {
       const scoped_lock lock(g_slots_lock);
-      taken = TakeSlot(module, thread, &slot_);
+      taken = TakeSlot(module, thread, &slot_, &waiter_);
     }
     if (taken == Taken::kRefused) {
       slot_ = -1;
@@ -111,9 +114,8 @@ decoder_call::decoder_call(HMODULE module) {
   }
   g_locks[slot_].section.enter();
   const scoped_lock lock(g_slots_lock);
-  for (Waiter& waiter : g_waiters) {
-    if (waiter.thread == thread) waiter = {};
-  }
+  if (waiter_.thread != 0) Unlink(&waiter_);
+  waiter_ = {};
   g_locks[slot_].owner = thread;
   ++g_locks[slot_].depth;
 }

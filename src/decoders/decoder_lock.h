@@ -31,7 +31,15 @@ class decoder_call {
   decoder_call& operator=(const decoder_call&) = delete;
   bool refused() const { return refused_; }
 
+  // This call's entry among the threads that wait for a decoder.
+  struct Waiter {
+    DWORD thread = 0;  // 0 while not waiting
+    int32_t slot = -1;
+    Waiter* next = nullptr;
+  };
+
  private:
+  Waiter waiter_;
   int32_t slot_ = -1;  // none held
   bool refused_ = false;
 };

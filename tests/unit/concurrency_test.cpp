@@ -304,5 +304,69 @@ TEST_F(Concurrency, NestedRequestsIntoEachOthersDecodersNeverWaitForEver) {
   SetParallelDecoders(false);
 }
 
+// Viewers with a thumbnail thread per core keep many threads waiting for one
+// decoder. A thread inside that decoder's progress callback that asks for a
+// decoder nobody holds gets it at once, however many wait: it never waits
+// for room to wait, which would hold every waiter for ever.
+struct Crowded {
+  const Inputs* inputs;
+  std::atomic<int>* waiting;
+  int crowd;
+  std::string answer;
+};
+
+int __stdcall AskOnceTheCrowdWaits(int, int, LONG_PTR user) {
+  auto* nested = reinterpret_cast<Crowded*>(user);
+  if (!nested->answer.empty()) return 0;
+  while (nested->waiting->load() < nested->crowd) Sleep(1);
+  Sleep(300);  // each is inside its request by now, waiting for the decoder
+  nested->answer = nested->inputs->Answer({Request::kPicture, true, 1});
+  return 0;
+}
+
+TEST_F(Concurrency, ManyWaitersForOneDecoderLeaveAFreeDecoderFree) {
+  constexpr int kCrowd = 200;
+  const std::string png = inputs_.Answer({Request::kPicture, true, 0});
+  const std::string jpeg = inputs_.Answer({Request::kPicture, true, 1});
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", "5");
+  std::atomic<int> waiting{0};
+  Crowded nested{&inputs_, &waiting, kCrowd, ""};
+  std::string outer;
+  std::vector<std::string> answers(kCrowd);
+  const std::string other_png = inputs_.Answer({Request::kPicture, true, 3});
+  std::atomic<bool> done{false};
+  const DWORD start = GetTickCount();
+  std::thread runner([&] {
+    std::thread inside([&] {
+      outer = inputs_.Answer({Request::kPicture, true, 0}, &AskOnceTheCrowdWaits,
+                             reinterpret_cast<LONG_PTR>(&nested));
+    });
+    EXPECT_TRUE(testing::WaitUntil([&] { return !log_.Events({"enter"}).empty(); }));
+    std::vector<std::thread> crowd;
+    for (int t = 0; t < kCrowd; ++t) {
+      crowd.emplace_back([&, t] {
+        ++waiting;
+        answers[t] = inputs_.Answer({Request::kPicture, true, 3});
+      });
+    }
+    inside.join();
+    for (std::thread& thread : crowd) thread.join();
+    done = true;
+  });
+  // Stuck, the threads cannot be joined: the failure ends the program.
+  while (!done && GetTickCount() - start < 60000) Sleep(10);
+  if (!done) {
+    ADD_FAILURE() << "the requests still wait after 60 s";
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), 1);
+  }
+  runner.join();
+  SetEnvironmentVariableA("TAVOK_FIXTURE_DELAY", nullptr);
+  EXPECT_LT(GetTickCount() - start, 10000u);
+  EXPECT_EQ(outer, png);
+  EXPECT_EQ(nested.answer, jpeg);
+  for (int t = 0; t < kCrowd; ++t) ASSERT_EQ(answers[t], other_png) << t;
+}
+
 }  // namespace
 }  // namespace tavok
