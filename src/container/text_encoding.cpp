@@ -13,6 +13,7 @@ bool StartsWith(const uint8_t* bytes, size_t size, const uint8_t* mark, size_t l
 
 constexpr uint8_t kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
 constexpr uint8_t kUtf16Mark[] = {0xFF, 0xFE};
+constexpr uint8_t kUtf16BigEndianMark[] = {0xFE, 0xFF};
 
 bool IsContinuation(uint8_t byte) {
   return (byte & 0xC0) == 0x80;
@@ -66,6 +67,9 @@ constexpr uint32_t kShiftJis = 932;
 
 TextEncoding DetectTextEncoding(const uint8_t* bytes, size_t size, uint32_t ansi_code_page) {
   if (StartsWith(bytes, size, kUtf16Mark, sizeof(kUtf16Mark))) return TextEncoding::kUtf16;
+  if (StartsWith(bytes, size, kUtf16BigEndianMark, sizeof(kUtf16BigEndianMark))) {
+    return TextEncoding::kUtf16BigEndian;
+  }
   if (StartsWith(bytes, size, kUtf8Mark, sizeof(kUtf8Mark))) return TextEncoding::kUtf8WithMark;
   if (!IsNonAsciiUtf8(bytes, size)) return TextEncoding::kAnsi;
   return ansi_code_page == kShiftJis && IsHalfWidthKatakanaOnly(bytes, size) ? TextEncoding::kAnsi
@@ -77,6 +81,7 @@ size_t MarkLength(TextEncoding encoding) {
     case TextEncoding::kUtf8WithMark:
       return sizeof(kUtf8Mark);
     case TextEncoding::kUtf16:
+    case TextEncoding::kUtf16BigEndian:
       return sizeof(kUtf16Mark);
     default:
       return 0;

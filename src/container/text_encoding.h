@@ -9,13 +9,14 @@
 namespace tavok {
 
 enum class TextEncoding {
-  kAnsi,          // the ANSI code page, no mark
-  kUtf8,          // UTF-8 without a mark
-  kUtf8WithMark,  // UTF-8 after EF BB BF
-  kUtf16,         // UTF-16 little-endian after FF FE
+  kAnsi,            // the ANSI code page, no mark
+  kUtf8,            // UTF-8 without a mark
+  kUtf8WithMark,    // UTF-8 after EF BB BF
+  kUtf16,           // UTF-16 little-endian after FF FE
+  kUtf16BigEndian,  // UTF-16 big-endian after FE FF (Notepad's "Unicode big endian")
 };
 
-// UTF-16 or UTF-8 after their marks; UTF-8 without one when every byte
+// UTF-16 (either byte order) or UTF-8 after their marks; UTF-8 without one when every byte
 // sequence is valid UTF-8 and at least one character is not ASCII (plain
 // ASCII reads the same either way); the ANSI code page otherwise. Under the
 // Japanese code page (932), a text whose bytes outside ASCII are all

@@ -301,12 +301,7 @@ bool SaveSettings() {
     edits[1 + i] = {keys[i], i < count ? list[i] : nullptr};
   }
   const size_t edit_count = sizeof(edits) / sizeof(edits[0]);
-  const size_t bound = EditedProfileBound(file.text(), kDecoderSection, edits, edit_count);
-  const unique_hlocal edited(LocalAlloc(LMEM_FIXED, bound * sizeof(wchar_t)));
-  if (!edited) return false;
-  auto* text = static_cast<wchar_t*>(edited.get());
-  const size_t length = EditProfile(file.text(), kDecoderSection, edits, edit_count, text);
-  return ReplaceSettingsFile(g_settings_path, {text, length}, encoding);
+  return ReplaceSettingsFile(g_settings_path, file, kDecoderSection, edits, edit_count, encoding);
 }
 
 }  // namespace tavok

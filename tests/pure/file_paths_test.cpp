@@ -87,6 +87,7 @@ TEST(DetectTextEncoding, MarksThenWellFormedUtf8ElseTheAnsiCodePage) {
       {"cut short at the end", "ok \xE7\x8C", TextEncoding::kAnsi},
       {"UTF-8 mark", "\xEF\xBB\xBF[SPI]", TextEncoding::kUtf8WithMark},
       {"UTF-16 mark", std::string("\xFF\xFE[\0", 4), TextEncoding::kUtf16},
+      {"UTF-16 big-endian mark", std::string("\xFE\xFF\0[", 4), TextEncoding::kUtf16BigEndian},
       {"katakana Te-a, or n tilde, under 1252", "C:\\\xC3\xB1\\a.spi", TextEncoding::kUtf8},
       {"katakana Te-a under 932", "C:\\\xC3\xB1\\a.spi", TextEncoding::kAnsi, 932},
       {"katakana Ma-i under 932", "Path0=\xCF\xB2\\", TextEncoding::kAnsi, 932},

@@ -452,6 +452,73 @@ TEST_F(SettingsFileTest, TheFileIsReadAndSavedInItsOwnEncoding) {
   }
 }
 
+// Files the platform reads that an editor or a script leaves: each is read
+// whole, tavok.ini or, while there is none, the defaults file, and an OK with
+// no change writes back every byte as it was read; a changed list rewrites
+// only its own lines.
+TEST_F(SettingsFileTest, EveryByteOutsideTheEditedKeysComesBackAsItWasRead) {
+  PluginFolder folder;
+  folder.AddTavok();
+  folder.AddFixture("fx_png", "a.spi");
+  const std::string added = folder.AddFixture("fx_jpeg", "b.spi");
+  const auto big_endian = [](const std::string& ascii) {
+    std::string bytes = "\xFE\xFF";
+    for (char c : ascii) bytes += std::string(1, '\0') + c;
+    return bytes;
+  };
+  const std::string list = "[SPI]\r\nCount=1\r\nPath0=a.spi\r\n";
+  const std::string others =
+      "[Other]\r\nSign=\x87\x90\r\nNote=caf\xE9\r\nKey=\x81\r\n[Icon]\r\nWidth=20\r\n";
+  const struct {
+    const char* label;
+    std::string file;
+    bool as_defaults;
+    bool add;           // a decoder added before the save
+    std::string saved;  // empty: the file as it was
+  } cases[] = {
+      {"UTF-16 big-endian", big_endian("[SPI]\r\nCount=1\r\nPath0=a.spi\r\n[Icon]\r\nWidth=20\r\n"),
+       false, false, ""},
+      {"UTF-16 big-endian, a decoder added",
+       big_endian("[SPI]\r\nCount=1\r\nPath0=a.spi\r\n[Icon]\r\nWidth=20\r\n"), false, true,
+       big_endian("[SPI]\r\nCount=2\r\nPath0=a.spi\r\nPath1=" + added +
+                  "\r\n[Icon]\r\nWidth=20\r\n")},
+      {"CR line ends", "[SPI]\rCount=1\rPath0=a.spi\r[Icon]\rWidth=20\r", false, false, ""},
+      {"CR line ends, a decoder added", "[SPI]\rCount=1\rPath0=a.spi\r[Icon]\rWidth=20", false,
+       true, "[SPI]\rCount=2\rPath0=a.spi\rPath1=" + added + "\r[Icon]\rWidth=20"},
+      {"a lone CR inside CR LF", "[SPI]\r\nCount=1\rPath0=a.spi\r\n[Icon]\r\nWidth=20\r\n", false,
+       false, ""},
+      {"blanks inside the brackets",
+       "[ SPI ]\r\nCount=1\r\nPath0=a.spi\r\n[Icon\t]\r\nWidth=20\r\n", false, false, ""},
+      {"bytes the ANSI code page does not round-trip", list + others, false, false, ""},
+      {"the same, a decoder added", list + others, false, true,
+       "[SPI]\r\nCount=2\r\nPath0=a.spi\r\nPath1=" + added + "\r\n" + others},
+      {"the defaults file, CR line ends", "[SPI]\rCount=1\rPath0=a.spi\r[Icon]\rWidth=20\r", true,
+       false, ""},
+      {"the defaults file, UTF-16 big-endian",
+       big_endian("[ SPI ]\r\nCount=1\r\nPath0=a.spi\r\n[Icon]\r\nWidth=20\r\n"), true, false, ""},
+  };
+  const std::string defaults = folder.Join("tavok.default.ini");
+  for (const auto& c : cases) {
+    DeleteFileA(folder.IniPath().c_str());
+    DeleteFileA(defaults.c_str());
+    if (c.as_defaults) {
+      testing::WriteBytes(defaults, c.file.data(), c.file.size());
+    } else {
+      folder.WriteIni(c.file);
+    }
+    {
+      Attached attached(folder);
+      EXPECT_EQ(TablePaths(), Lines{folder.Join("a.spi")}) << c.label;
+      EXPECT_EQ(GetPlaceholderSize().width, 20) << c.label;
+      if (c.add) {
+        ASSERT_EQ(RegisterDecoder(added.c_str()), 1) << c.label;
+      }
+      EXPECT_TRUE(SaveSettings()) << c.label;
+    }
+    EXPECT_EQ(folder.ReadIni(), c.saved.empty() ? c.file : c.saved) << c.label;
+  }
+}
+
 // One of the viewers of the test below: run as a process of its own, it saves
 // the decoders it is given, again and again.
 TEST_F(SettingsFileTest, SavingProcess) {
