@@ -14,8 +14,20 @@ export WINEPREFIX=$root/build/$build/wine WINEARCH=$arch
 bin=$root/build/$build/bin
 work=$root/out/bench
 mkdir -p "$work"
+# The release's DLLs, stripped as tools/release.sh strips them, and the
+# do-nothing plug-in, for the host patterns.
+if [[ $build == mingw64 ]]; then cpu=x86_64; else cpu=i686; fi
+stripped=$work/stripped-$ext
+mkdir -p "$stripped"
+for name in tavok.$ext ifwic.$ext floor-plugin.$ext; do
+  "$cpu-w64-mingw32-strip" --strip-all -o "$stripped/$name" "$bin/$name"
+done
+echo "stripped: $(cd "$stripped" && stat -c '%n %s bytes' tavok.$ext floor-plugin.$ext | tr '\n' ' ')" >&2
 tools/wine-run.sh "$bin/bench.exe" --tavok "$(winepath -w "$bin/tavok.$ext")" \
   --decoder "$(winepath -w "$bin/ifwic.$ext")" --fixture "$(winepath -w "$bin/fx_png.spi")" \
   --declining "$(winepath -w "$bin/fx_decline.spi")" \
   --second-fixture "$(winepath -w "$bin/fx_jpeg.spi")" \
+  --release-tavok "$(winepath -w "$stripped/tavok.$ext")" \
+  --release-decoder "$(winepath -w "$stripped/ifwic.$ext")" \
+  --floor "$(winepath -w "$stripped/floor-plugin.$ext")" \
   --work "$(winepath -w "$work")" --max-mb "${1:-64}" "${@:2}" | tr -d '\r'

@@ -24,6 +24,45 @@ TableLoader g_loader = nullptr;
 std::atomic<bool> g_loaded{true};
 // Set while the loader runs, under g_load_lock: only the loading thread sees it.
 bool g_loading = false;
+// While a request that loads the table runs, the modules registration loaded
+// stay loaded, so that the request finds its decoder loaded rather than
+// loading it a second time; a host that frees tavok after every file would
+// otherwise pay two loads of its decoder for each. Under g_table_lock.
+unique_hmodule g_registration_holds[kMaxDecoders];
+int32_t g_hold_count = 0;
+// The thread whose registrations are held, 0 for none.
+std::atomic<DWORD> g_holding_thread{0};
+
+void ReleaseRegistrationHolds() {
+  unique_hmodule released[kMaxDecoders];
+  {
+    const scoped_lock lock(g_table_lock);
+    for (int32_t i = 0; i < g_hold_count; ++i) released[i] = std::move(g_registration_holds[i]);
+    g_hold_count = 0;
+  }
+  // Released outside the lock, in list order: the last release runs the
+  // decoder's detach.
+  for (unique_hmodule& library : released) library.reset();
+}
+
+// Runs the loader unless it has run; true when this call ran it.
+bool LoadTable(bool hold_registrations) {
+  if (g_loaded.load(std::memory_order_acquire)) return false;
+  // Every other caller waits here until the table is whole: one that went on
+  // would find it empty, draw placeholders, or save an empty list.
+  const scoped_lock lock(g_load_lock);
+  // The lock is recursive: a decoder that calls back into tavok while it is
+  // being registered comes back here on the loading thread, and goes on with
+  // the table as far as it is filled.
+  if (g_loaded.load(std::memory_order_relaxed) || g_loading) return false;
+  g_loading = true;
+  if (hold_registrations) g_holding_thread.store(GetCurrentThreadId());
+  if (g_loader != nullptr) g_loader();
+  g_holding_thread.store(0);
+  g_loading = false;
+  g_loaded.store(true, std::memory_order_release);
+  return true;
+}
 
 // The module this code is part of: tavok.spi or tavok.sph in the product, the test
 // program in unit tests.
@@ -91,6 +130,20 @@ void CollectDeclarations(DecoderPlugin& entry) {
   entry.has_configuration = entry.HasConfigurationDialog() != -1 ? 1 : 0;
 }
 
+// A decoder kept loaded lends the request the table's reference, which
+// ReleaseDecoder gives back: loading a loaded module again costs the loader's
+// work for each decoder asked, most of a request under Wine. Meanwhile the
+// entry holds none, and another request for it loads its own.
+bool Borrow(int32_t index, const wchar_t* path, DecoderPlugin* chosen) {
+  const scoped_lock lock(g_table_lock);
+  DecoderPlugin& entry = g_entries[index];
+  if (index >= g_count || !entry.IsLoaded() || lstrcmpiW(entry.path, path) != 0) return false;
+  chosen->Unload();
+  lstrcpynW(chosen->path, entry.path, kDecoderPathSize);
+  chosen->KeepLibrary(entry.TakeLibrary());
+  return true;
+}
+
 // The index of the entry whose path is path, or -1. Under the table's lock.
 int32_t IndexOf(const wchar_t* path) {
   for (int32_t i = 0; i < g_count; ++i) {
@@ -108,18 +161,13 @@ void SetTableLoader(TableLoader loader) {
 }
 
 void EnsureTableLoaded() {
-  if (g_loaded.load(std::memory_order_acquire)) return;
-  // Every other caller waits here until the table is whole: one that went on
-  // would find it empty, draw placeholders, or save an empty list.
-  const scoped_lock lock(g_load_lock);
-  // The lock is recursive: a decoder that calls back into tavok while it is
-  // being registered comes back here on the loading thread, and goes on with
-  // the table as far as it is filled.
-  if (g_loaded.load(std::memory_order_relaxed) || g_loading) return;
-  g_loading = true;
-  if (g_loader != nullptr) g_loader();
-  g_loading = false;
-  g_loaded.store(true, std::memory_order_release);
+  LoadTable(false);
+}
+
+table_load_scope::table_load_scope() : holding_(LoadTable(true)) {}
+
+table_load_scope::~table_load_scope() {
+  if (holding_) ReleaseRegistrationHolds();
 }
 
 void SetKeepDecodersLoaded(bool keep) {
@@ -177,6 +225,9 @@ int RegisterDecoder(const wchar_t* path) {
   if (g_count >= kMaxDecoders || IsRegistered(entry.path)) return 0;
   g_entries[g_count].MoveFrom(entry);
   ++g_count;
+  if (g_holding_thread.load() == GetCurrentThreadId() && g_hold_count < kMaxDecoders) {
+    g_registration_holds[g_hold_count++] = std::move(library);
+  }
   return 1;
 }
 
@@ -233,8 +284,10 @@ int32_t FindDecoder(uint8_t category, const uint8_t* payload, int32_t payload_si
   }
   for (int32_t i = 0; i < count; ++i) {
     const char* asked_name = candidates[i].by_content ? content_name : name;
-    const int32_t answer =
-        chosen->SetPath(candidates[i].path) ? chosen->QuerySupported(asked_name, payload) : 0;
+    const int32_t answer = Borrow(candidates[i].index, candidates[i].path, chosen) ||
+                                   chosen->SetPath(candidates[i].path)
+                               ? chosen->QuerySupported(asked_name, payload)
+                               : 0;
     if (answer == 1) return candidates[i].index;
     ReleaseDecoder(chosen);
     if (answer == kNotAsked) return kDecoderUnavailable;
@@ -268,7 +321,7 @@ void RemoveDecoder(int32_t index) {
 }
 
 void UnloadAllDecoders(bool release_modules) {
-  unique_hmodule libraries[kMaxDecoders];
+  unique_hmodule libraries[2 * kMaxDecoders];
   {
     const scoped_lock lock(g_table_lock);
     for (int32_t i = 0; i < g_count; ++i) {
@@ -276,6 +329,10 @@ void UnloadAllDecoders(bool release_modules) {
       g_entries[i].ClearDeclarations();
     }
     g_count = 0;
+    for (int32_t i = 0; i < g_hold_count; ++i) {
+      libraries[kMaxDecoders + i] = std::move(g_registration_holds[i]);
+    }
+    g_hold_count = 0;
   }
   if (!release_modules) {
     for (unique_hmodule& library : libraries) library.release();

@@ -25,6 +25,22 @@ void SetTableLoader(TableLoader loader);
 // registers, goes on without running it again.
 void EnsureTableLoaded();
 
+// EnsureTableLoaded for a picture request: when this scope runs the loader,
+// the decoders registration loaded stay loaded until it ends, so that the
+// request uses the one it needs without loading it again; the others are
+// released with it. Registered entries still hold no library between
+// requests.
+class table_load_scope {
+ public:
+  table_load_scope();
+  ~table_load_scope();
+  table_load_scope(const table_load_scope&) = delete;
+  table_load_scope& operator=(const table_load_scope&) = delete;
+
+ private:
+  bool holding_;
+};
+
 // With it on, each decoder a request loads stays loaded, held by one
 // reference of the table, until it is removed or the table is emptied.
 void SetKeepDecodersLoaded(bool keep);

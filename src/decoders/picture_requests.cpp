@@ -153,7 +153,7 @@ namespace {
 template <typename Dispatch>
 int32_t WithValidatedInput(ResultCode loaded, PictureInput& input, Dispatch dispatch) {
   // The first picture request registers the decoders, whatever it asks for.
-  EnsureTableLoaded();
+  const table_load_scope table;
   if (loaded != kSuccess) return loaded;
   const int32_t offset = ValidateInput(input);
   const ResultCode result = offset != 0 ? dispatch(input, offset) : kUnsupported;

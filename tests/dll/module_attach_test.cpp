@@ -1,7 +1,7 @@
 // Loading a copy of the built tavok.spi from a plug-in folder loads no decoder;
 // the decoders that its tavok.ini lists are registered at the first request,
-// each loaded and released once, and unloading tavok releases everything and
-// writes nothing.
+// each loaded once and released when that request ends, and unloading tavok
+// releases everything and writes nothing.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -18,14 +18,13 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-Lines LoadAndReleaseEvents(const std::string& fixture) {
-  return {fixture + " attach", fixture + " detach"};
-}
-
-Lines Concat(std::initializer_list<Lines> parts) {
-  Lines all;
-  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
+// Each fixture loaded by its registration, in list order, and each released
+// in that order when the first request ends.
+Lines RegistrationEvents(const Lines& fixtures) {
+  Lines events;
+  for (const std::string& fixture : fixtures) events.push_back(fixture + " attach");
+  for (const std::string& fixture : fixtures) events.push_back(fixture + " detach");
+  return events;
 }
 
 // Loads the folder's tavok.spi as a host would, checks that loading it loads
@@ -66,9 +65,7 @@ TEST_F(ModuleAttach, RegistersTheListedDecodersInKeyOrder) {
   folder.AddFixture("fx_png_second", "sub\\c.spi");
   folder.WriteIni("[SPI]\r\nCount=4\r\nPath0=\r\nPath1=a.spi\r\nPath2=" + b +
                   "\r\nPath3=sub/c.spi\r\n");
-  EXPECT_EQ(AttachEvents(folder, log_),
-            Concat({LoadAndReleaseEvents("fx_png"), LoadAndReleaseEvents("fx_jpeg"),
-                    LoadAndReleaseEvents("fx_png_second")}));
+  EXPECT_EQ(AttachEvents(folder, log_), RegistrationEvents({"fx_png", "fx_jpeg", "fx_png_second"}));
 }
 
 TEST_F(ModuleAttach, CountLimitsTheKeysRead) {
@@ -82,13 +79,12 @@ TEST_F(ModuleAttach, CountLimitsTheKeysRead) {
   folder.AddFixture("fx_jpeg", "j.spi");
   keys += "Path10=j.spi\r\nPath11=j.spi\r\n";
 
-  Lines ten;
-  for (int i = 0; i < 10; ++i) ten = Concat({ten, LoadAndReleaseEvents("fx_png")});
+  const Lines ten = RegistrationEvents(Lines(10, "fx_png"));
   const struct {
     const char* count;
     Lines events;
   } cases[] = {
-      {"12", ten}, {"-1", {}}, {"abc", {}}, {"0", {}}, {"1", LoadAndReleaseEvents("fx_png")}};
+      {"12", ten}, {"-1", {}}, {"abc", {}}, {"0", {}}, {"1", RegistrationEvents({"fx_png"})}};
   for (const auto& c : cases) {
     folder.WriteIni(std::string("[SPI]\r\nCount=") + c.count + "\r\n" + keys);
     EXPECT_EQ(AttachEvents(folder, log_), c.events) << "Count=" << c.count;
@@ -103,8 +99,9 @@ TEST_F(ModuleAttach, RefusedEntriesAreSkippedAndTheRestStillRead) {
   folder.WriteIni("[SPI]\r\nCount=5\r\nPath0=" + std::string(kOwnFileName) +
                   "\r\nPath1=old.spi\r\nPath2=missing.spi\r\n"
                   "Path3=a.spi\r\nPath4=A.SPI\r\n");
+  // The refused decoder is released at once.
   EXPECT_EQ(AttachEvents(folder, log_),
-            Concat({LoadAndReleaseEvents("fx_version"), LoadAndReleaseEvents("fx_png")}));
+            (Lines{"fx_version attach", "fx_version detach", "fx_png attach", "fx_png detach"}));
 }
 
 // The host's current folder is whatever folder the viewer last showed.
@@ -131,8 +128,7 @@ TEST_F(ModuleAttach, ValuesThatAreNotFullPathsAreJoinedToTheModuleFolder) {
   planted.AddFixture("fx_jpeg", "b.spi");
   folder.WriteIni("[SPI]\r\nCount=2\r\nPath0=plugins\\a.spi\r\nPath1=.\\b.spi\r\n");
   const CurrentFolder current(planted.path());
-  EXPECT_EQ(AttachEvents(folder, log_),
-            Concat({LoadAndReleaseEvents("fx_png"), LoadAndReleaseEvents("fx_png_second")}));
+  EXPECT_EQ(AttachEvents(folder, log_), RegistrationEvents({"fx_png", "fx_png_second"}));
 }
 
 // A decoder that ships its codec library beside it finds it there, and one
@@ -170,8 +166,7 @@ TEST_F(ModuleAttach, DoubleByteFolderUnderCodePage932) {
   folder.AddFixture("fx_png", "a.spi");
   folder.AddFixture("fx_jpeg", "\x95\x5C.spi");
   folder.WriteIni("[SPI]\r\nCount=2\r\nPath0=a.spi\r\nPath1=\x95\x5C.spi\r\n");
-  EXPECT_EQ(AttachEvents(folder, log_),
-            Concat({LoadAndReleaseEvents("fx_png"), LoadAndReleaseEvents("fx_jpeg")}));
+  EXPECT_EQ(AttachEvents(folder, log_), RegistrationEvents({"fx_png", "fx_jpeg"}));
 }
 
 }  // namespace

@@ -125,6 +125,35 @@ TEST(RequestLifetime, LoadingRunsNoDecoderAndTwoFirstRequestsRegisterEachOnce) {
             (Lines{"fx_png GetPluginInfo 0 10", "fx_waits_for_thread GetPluginInfo 0 10"}));
 }
 
+// A host that loads tavok, asks for one file and frees it again, for every
+// file: the decoder registration loaded serves that request, so that each
+// file costs one load of it, not two; the decoders that serve nothing are
+// released when the request ends, whatever it asked for.
+TEST(RequestLifetime, AHostThatFreesTavokPerFileLoadsTheDecoderOncePerFile) {
+  FixtureLog log;
+  PluginFolder folder;
+  folder.AddFixture("fx_png", "fx_png.spi");
+  folder.AddFixture("fx_jpeg", "fx_jpeg.spi");
+  folder.AddTavok();
+  const std::string cache = WriteCache(folder, "a.qcx", "http://h/a.png");
+  for (const char* options : {"", "[Options]\r\nKeepDecodersLoaded=1\r\n"}) {
+    folder.WriteIni(std::string("[SPI]\r\nCount=2\r\nPath0=fx_jpeg.spi\r\nPath1=fx_png.spi\r\n") +
+                    options);
+    log.Clear();
+    for (int file = 0; file < 3; ++file) {
+      PluginModule tavok(folder.TavokPath());
+      EXPECT_EQ(PictureOf(tavok.Get<GetPictureFn>("GetPicture"), cache).substr(0, 1), "0");
+    }
+    Lines expected;
+    for (int file = 0; file < 3; ++file) {
+      expected.insert(expected.end(),
+                      {"fx_jpeg attach", "fx_png attach", "fx_jpeg detach", "fx_png detach"});
+    }
+    EXPECT_EQ(log.Events({"attach", "detach"}), expected) << options;
+    EXPECT_EQ(log.Events({"GetPicture "}).size(), 3u) << options;
+  }
+}
+
 // Run in a child process of its own: ends the process with a decoder kept
 // loaded by tavok.
 TEST(RequestLifetime, ChildEndsWithADecoderKeptLoaded) {
@@ -151,9 +180,9 @@ TEST(RequestLifetime, AProcessThatEndsWithDecodersKeptLoadedLeavesThemToTheLoade
   const ToolRun run =
       RunTool(name, "--gtest_filter=RequestLifetime.ChildEndsWithADecoderKeptLoaded", output);
   EXPECT_EQ(run.exit_code, 0u) << run.out << run.err;
-  // Released after its registration, then kept from the request on: released
+  // Loaded once, by its registration, and kept from the request on: released
   // by tavok's own detach, it would not have detached with the process.
-  EXPECT_EQ(log.Events({"detach"}), (Lines{"fx_png detach", "fx_png detach at exit"}));
+  EXPECT_EQ(log.Events({"attach", "detach"}), (Lines{"fx_png attach", "fx_png detach at exit"}));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "container/profile_text.h"
 #include "container/text_encoding.h"
 #include "decoders/decoder_table.h"
 #include "placeholder/placeholder.h"
@@ -197,6 +198,28 @@ TEST_F(SettingsFileTest, TheDefaultsAreReadOnlyWithoutATavokIni) {
       EXPECT_EQ(std::string(kept.begin(), kept.end()), defaults) << c.label;
     }
   }
+}
+
+// The release's defaults keep decoders loaded, for a new install and in the
+// tavok.ini that its first OK writes.
+TEST_F(SettingsFileTest, TheReleasesDefaultsKeepDecodersLoaded) {
+  PluginFolder folder;
+  folder.AddTavok();
+  folder.AddFixture("fx_png", "ifwic.spi");
+  folder.AddCopy(TAVOK_RELEASE_DEFAULTS, "tavok.default.ini");
+  {
+    Attached attached(folder);
+    ASSERT_GE(DecoderCount(), 1);
+    static const uint8_t kPng[kHeadSize] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    DecoderPlugin chosen;
+    ASSERT_EQ(FindDecoder(0, kPng, sizeof(kPng), "a.png", nullptr, &chosen), 0);
+    ReleaseDecoder(&chosen);
+    EXPECT_TRUE(DecoderAt(0).IsLoaded()) << "kept by the table";
+    ASSERT_TRUE(SaveSettings());
+  }
+  const std::string saved = folder.ReadIni();
+  EXPECT_EQ(FindProfileInt(testing::Widen(saved), L"Options", L"KeepDecodersLoaded", 0), 1)
+      << saved;
 }
 
 TEST_F(SettingsFileTest, WithoutAnIconSectionThePlaceholderIs48By48) {

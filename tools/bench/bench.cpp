@@ -113,6 +113,8 @@ std::string SizeLabel(size_t bytes) {
 
 struct Options {
   std::string tavok, decoder, fixture, second_fixture, declining, work = ".";
+  // The stripped DLLs of the release, and the do-nothing plug-in.
+  std::string release_tavok, release_decoder, floor;
   size_t max_mb = 64;
   size_t large_mb = 300;
   std::string only;  // one section by name, or all when empty
@@ -601,13 +603,12 @@ std::vector<double> Paired(const std::vector<HostRun>& runs, bool keep, int roun
 // as a plug-in of its own too, as the release's folder has it; (b) every
 // plug-in loaded and freed for every file. Rounds alternate the three, and
 // each figure is the median of its rounds.
-void Hosts(const Options& options) {
-  constexpr int kFiles = 1000;
-  const std::string folder = options.work + "\\hosts";
+// count 10 KB PNG files in folder, and a cache file of each under its name.
+size_t MakePngDownloads(const std::string& folder, int count, std::vector<std::string>* pngs,
+                        std::vector<std::string>* caches) {
   CreateDirectoryA(folder.c_str(), nullptr);
-  std::vector<std::string> pngs, caches;
   size_t payload = 0;
-  for (int i = 0; i < kFiles; ++i) {
+  for (int i = 0; i < count; ++i) {
     // 58 x 58 pixels, stored uncompressed: 10 KB, each file its own picture.
     const std::vector<uint8_t> png = tavok::samples::EncodePng(58, 58, false, [i](int x, int y) {
       return tavok::samples::Bgra{static_cast<uint8_t>(x * 4 + i), static_cast<uint8_t>(y * 4),
@@ -617,11 +618,18 @@ void Hosts(const Options& options) {
     payload = bytes.size();
     char name[32];
     std::snprintf(name, sizeof(name), "p%04d.png", i);
-    pngs.push_back(folder + "\\" + name);
-    WriteFileBytes(pngs.back(), bytes);
-    caches.push_back(pngs.back() + ".qcx");
-    WriteFileBytes(caches.back(), Wrap(bytes, name));
+    pngs->push_back(folder + "\\" + name);
+    WriteFileBytes(pngs->back(), bytes);
+    caches->push_back(pngs->back() + ".qcx");
+    WriteFileBytes(caches->back(), Wrap(bytes, name));
   }
+  return payload;
+}
+
+void Hosts(const Options& options) {
+  constexpr int kFiles = 1000;
+  std::vector<std::string> pngs, caches;
+  const size_t payload = MakePngDownloads(options.work + "\\hosts", kFiles, &pngs, &caches);
   const std::string decoder = options.decoder;
   const auto tavok_in = [&](const char* name, bool keep_loaded) {
     const unique_hmodule tavok = LoadTavokWith(options, name, decoder, keep_loaded);
@@ -753,6 +761,95 @@ void Content(const Options& options) {
       detection / 10000 * 1e9);
 }
 
+// The host patterns that were missing from the figures above, with the
+// release's stripped DLLs and its default settings (KeepDecodersLoaded=1):
+// (a) a viewer that keeps tavok loaded while only tavok loads the decoders
+// (kept in a folder of their own), and (b) a host that loads and frees
+// tavok for every file, each with the decoder listed alone and after nine
+// decoders that match and decline (fx_decline) or that never match
+// (fx_jpeg). Against the same host over the bare files with the decoder
+// alone, a module of its own, and for (b) against the floor: the decoder
+// alone plus the load of a plug-in that does nothing, of tavok's size.
+void Patterns(const Options& options) {
+  if (options.release_tavok.empty() || options.release_decoder.empty() || options.floor.empty() ||
+      options.declining.empty() || options.second_fixture.empty()) {
+    return;
+  }
+  constexpr int kFiles = 500;
+  std::vector<std::string> pngs, caches;
+  MakePngDownloads(options.work + "\\patterns", kFiles, &pngs, &caches);
+  const std::string decoder_name =
+      options.release_decoder.substr(options.release_decoder.find_last_of('\\') + 1);
+  const auto copy_into = [&](const std::string& folder, const std::string& from,
+                             const std::string& name) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CopyFileA(from.c_str(), (folder + "\\" + name).c_str(), FALSE);
+    return folder + "\\" + name;
+  };
+  const std::string alone =
+      copy_into(options.work + "\\patterns-alone", options.release_decoder, decoder_name);
+  // A plug-in folder of its own: tavok, its own copy of the decoder, listed
+  // after `others` copies of fixture.
+  const auto tavok_with = [&](const char* name, const std::string& fixture, int others) {
+    const std::string folder = options.work + "\\" + name;
+    const std::string tavok = copy_into(folder, options.release_tavok, tavok::kOwnFileName);
+    copy_into(folder, options.release_decoder, decoder_name);
+    std::string ini = "[SPI]\r\nCount=" + std::to_string(others + 1) + "\r\n";
+    for (int i = 0; i < others; ++i) {
+      const std::string other = "o" + std::to_string(i) + ".spi";
+      copy_into(folder, fixture, other);
+      ini += "Path" + std::to_string(i) + "=" + other + "\r\n";
+    }
+    ini += "Path" + std::to_string(others) + "=" + decoder_name + "\r\n";
+    WriteFileBytes(folder + "\\tavok.ini", ini + "[Options]\r\nKeepDecodersLoaded=1\r\n");
+    return tavok;
+  };
+  const std::string one = tavok_with("patterns-one", options.declining, 0);
+  const std::string declining = tavok_with("patterns-declining", options.declining, 9);
+  const std::string unmatched = tavok_with("patterns-unmatched", options.second_fixture, 9);
+
+  Paired({{alone, &pngs}, {one, &caches}, {declining, &caches}}, true, 1);  // warms the files
+  const std::vector<double> a =
+      Paired({{alone, &pngs}, {one, &caches}, {declining, &caches}}, true, 3);
+  const std::vector<std::string> no_files;
+  const std::vector<double> b = Paired({{alone, &pngs},
+                                        {one, &caches},
+                                        {declining, &caches},
+                                        {unmatched, &caches},
+                                        {options.floor, &no_files}},
+                                       false, 1);
+  const auto ms = [&](double total) { return total / kFiles * 1e3; };
+  const double floor = b[0] + b[4];
+  std::printf("\n## Host patterns, release DLLs and defaults: %d cache files of 10 KB PNG\n\n",
+              kFiles);
+  std::printf(
+      "| host | decoders listed | decoder alone | floor | through tavok | against the decoder | "
+      "against the floor |\n|---|---|---|---|---|---|---|\n");
+  const auto row = [&](const char* host, const char* listed, double alone_total, double through,
+                       double floor_total) {
+    char floor_time[32] = "-", floor_ratio[32] = "-";
+    if (floor_total > 0) {
+      std::snprintf(floor_time, sizeof(floor_time), "%.2f ms", ms(floor_total));
+      std::snprintf(floor_ratio, sizeof(floor_ratio), "%.2fx", through / floor_total);
+    }
+    std::printf("| %s | %s | %.2f ms | %s | %.2f ms | %.2fx | %s |\n", host, listed,
+                ms(alone_total), floor_time, ms(through), through / alone_total, floor_ratio);
+  };
+  const char* kAlone = "the decoder";
+  const char* kDeclining = "nine that match and decline, then the decoder";
+  const char* kUnmatched = "nine that never match, then the decoder";
+  row("(a) kept loaded, decoders only tavok loads", kAlone, a[0], a[1], 0);
+  row("(a) kept loaded, decoders only tavok loads", kDeclining, a[0], a[2], 0);
+  row("(b) loaded and freed for every file", kAlone, b[0], b[1], floor);
+  row("(b) loaded and freed for every file", kDeclining, b[0], b[2], floor);
+  row("(b) loaded and freed for every file", kUnmatched, b[0], b[3], floor);
+  std::printf(
+      "\nThe do-nothing plug-in's load and release: %.2f ms a file. A listed decoder that matches "
+      "and declines costs each request in (a) %.3f ms, and each file in (b) %.2f ms; one that "
+      "never matches costs each file in (b) %.2f ms, its registration at the first request.\n",
+      ms(b[4]), ms(a[2] - a[1]) / 9, ms(b[2] - b[1]) / 9, ms(b[3] - b[1]) / 9);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -768,6 +865,9 @@ int main(int argc, char** argv) {
     if (flag == "--max-mb") options.max_mb = std::strtoul(argv[i + 1], nullptr, 10);
     if (flag == "--large-mb") options.large_mb = std::strtoul(argv[i + 1], nullptr, 10);
     if (flag == "--only") options.only = argv[i + 1];
+    if (flag == "--release-tavok") options.release_tavok = argv[i + 1];
+    if (flag == "--release-decoder") options.release_decoder = argv[i + 1];
+    if (flag == "--floor") options.floor = argv[i + 1];
   }
   if (options.tavok.empty() || options.decoder.empty() || options.fixture.empty()) {
     std::fprintf(stderr,
@@ -793,6 +893,7 @@ int main(int argc, char** argv) {
       {"large", [&] { LargeFilePlaceholder(options); }},
       {"hosts", [&] { Hosts(options); }},
       {"content", [&] { Content(options); }},
+      {"patterns", [&] { Patterns(options); }},
   };
   for (const auto& [name, run] : sections) {
     if (options.only.empty() || options.only == name) run();
