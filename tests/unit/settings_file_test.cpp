@@ -542,6 +542,57 @@ TEST_F(SettingsFileTest, EveryByteOutsideTheEditedKeysComesBackAsItWasRead) {
   }
 }
 
+// The platform's own reading is the reference: generated files of the shapes
+// editors and scripts leave, each read by Wine's profile functions and by
+// tavok's reader, must give the same numbers.
+TEST_F(SettingsFileTest, GeneratedFilesReadAsTheProfileFunctionsReadThem) {
+  const char* const sections[] = {"[S]", "[ S ]", "[S\t]", "[s]", "[T]", "[S", " [S] ;c", "[ S]]"};
+  const char* const keys[] = {"K=", " K = ", "k\t=", ";K=", "K", "L="};
+  const char* const values[] = {"2",
+                                "\x01"
+                                "2",
+                                "0X2",
+                                "0x1F",
+                                "-5",
+                                "- 5",
+                                "\"42\"",
+                                "'9'",
+                                "0b101",
+                                "0o17",
+                                "abc",
+                                "",
+                                "0000000000000000000000000000064",
+                                "99999999999",
+                                " 7 "};
+  const char* const breaks[] = {"\r", "\n", "\r\n"};
+  const testing::ScratchFolder folder;
+  uint32_t seed = 12345;
+  const auto next = [&seed](uint32_t n) {
+    seed = seed * 1103515245 + 12345;
+    return (seed >> 16) % n;
+  };
+  for (int file = 0; file < 300; ++file) {
+    std::string text;
+    const uint32_t lines = 1 + next(7);
+    for (uint32_t line = 0; line < lines; ++line) {
+      if (next(3) == 0) {
+        text += sections[next(sizeof(sections) / sizeof(sections[0]))];
+      } else {
+        text += keys[next(sizeof(keys) / sizeof(keys[0]))];
+        text += values[next(sizeof(values) / sizeof(values[0]))];
+      }
+      if (line + 1 < lines || next(2) == 0) text += breaks[next(3)];
+    }
+    // A name of its own for each: the platform keeps the files it has read.
+    const std::string path = folder.Join("p" + std::to_string(file) + ".ini");
+    testing::WriteBytes(path, text.data(), text.size());
+    const int expected =
+        static_cast<int>(GetPrivateProfileIntW(L"S", L"K", 777, testing::Widen(path).c_str()));
+    EXPECT_EQ(FindProfileInt(testing::Widen(text), L"S", L"K", 777), expected)
+        << ::testing::PrintToString(text);
+  }
+}
+
 // One of the viewers of the test below: run as a process of its own, it saves
 // the decoders it is given, again and again.
 TEST_F(SettingsFileTest, SavingProcess) {
