@@ -76,6 +76,19 @@ TextEncoding DetectTextEncoding(const uint8_t* bytes, size_t size, uint32_t ansi
                                                                              : TextEncoding::kUtf8;
 }
 
+const uint8_t* Mark(TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::kUtf8WithMark:
+      return kUtf8Mark;
+    case TextEncoding::kUtf16:
+      return kUtf16Mark;
+    case TextEncoding::kUtf16BigEndian:
+      return kUtf16BigEndianMark;
+    default:
+      return nullptr;
+  }
+}
+
 size_t MarkLength(TextEncoding encoding) {
   switch (encoding) {
     case TextEncoding::kUtf8WithMark:

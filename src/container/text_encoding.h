@@ -25,6 +25,8 @@ enum class TextEncoding {
 // accented letter, and a Japanese system's UTF-8 file holds other characters.
 TextEncoding DetectTextEncoding(const uint8_t* bytes, size_t size, uint32_t ansi_code_page);
 
+// The mark that starts a text in encoding, MarkLength bytes; null for none.
+const uint8_t* Mark(TextEncoding encoding);
 // The length of the mark that starts a text in encoding.
 size_t MarkLength(TextEncoding encoding);
 

@@ -131,9 +131,9 @@ void CollectDeclarations(DecoderPlugin& entry) {
 }
 
 // A decoder kept loaded lends the request the table's reference, which
-// ReleaseDecoder gives back: loading a loaded module again costs the loader's
-// work for each decoder asked, most of a request under Wine. Meanwhile the
-// entry holds none, and another request for it loads its own.
+// ReleaseDecoder gives back, rather than the request taking one of its own
+// through the loader for each decoder it asks. Meanwhile the entry holds
+// none, and another request for it loads its own.
 bool Borrow(int32_t index, const wchar_t* path, DecoderPlugin* chosen) {
   const scoped_lock lock(g_table_lock);
   DecoderPlugin& entry = g_entries[index];

@@ -7,9 +7,6 @@
 namespace tavok {
 namespace {
 
-constexpr uint8_t kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
-constexpr uint8_t kUtf16Mark[] = {0xFF, 0xFE};
-constexpr uint8_t kUtf16BigEndianMark[] = {0xFE, 0xFF};
 // No settings file comes near this; a larger one is no settings file.
 constexpr DWORD kMaxFileSize = 16 * 1024 * 1024;
 
@@ -74,18 +71,7 @@ class ByteOutput final : public ProfileOutput {
   const void* data() const { return block_.get(); }
   size_t size() const { return used_; }
 
-  void PutMark() {
-    switch (encoding_) {
-      case TextEncoding::kUtf8WithMark:
-        return PutBytes(kUtf8Mark, sizeof(kUtf8Mark));
-      case TextEncoding::kUtf16:
-        return PutBytes(kUtf16Mark, sizeof(kUtf16Mark));
-      case TextEncoding::kUtf16BigEndian:
-        return PutBytes(kUtf16BigEndianMark, sizeof(kUtf16BigEndianMark));
-      default:
-        return;
-    }
-  }
+  void PutMark() { PutBytes(Mark(encoding_), MarkLength(encoding_)); }
 
   void Keep(size_t index, std::wstring_view line) override {
     if (!splice_) return Write(line);
@@ -102,15 +88,10 @@ class ByteOutput final : public ProfileOutput {
     uint8_t* out = static_cast<uint8_t*>(block_.get()) + used_;
     const size_t room = capacity_ - used_;
     if (IsUtf16(encoding_)) {
-      if (text.size() * sizeof(wchar_t) > room) {
-        ok_ = false;
-        return;
-      }
-      std::memcpy(out, text.data(), text.size() * sizeof(wchar_t));
-      if (encoding_ == TextEncoding::kUtf16BigEndian) {
+      PutBytes(text.data(), text.size() * sizeof(wchar_t));
+      if (ok() && encoding_ == TextEncoding::kUtf16BigEndian) {
         SwapBytes(reinterpret_cast<wchar_t*>(out), text.size());
       }
-      used_ += text.size() * sizeof(wchar_t);
       return;
     }
     const int written = WideCharToMultiByte(
@@ -132,6 +113,7 @@ class ByteOutput final : public ProfileOutput {
   }
 
   void PutBytes(const void* bytes, size_t size) {
+    if (size == 0) return;
     if (!ok() || size > capacity_ - used_) {
       ok_ = false;
       return;
@@ -216,7 +198,7 @@ bool ReplaceSettingsFile(const wchar_t* path, const SettingsText& file, std::wst
                          const ProfileEdit* edits, size_t count, TextEncoding encoding) {
   // A UTF-16 unit becomes at most three UTF-8 bytes, or two of the others.
   const size_t bound = EditedProfileBound(file.text(), section, edits, count);
-  ByteOutput out(file, encoding, file.byte_size() + 3 * bound + sizeof(kUtf8Mark));
+  ByteOutput out(file, encoding, file.byte_size() + 3 * bound + MarkLength(encoding));
   out.PutMark();
   EditProfileLines(file.text(), section, edits, count, out);
   if (!out.ok()) return false;
